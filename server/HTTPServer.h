@@ -1,0 +1,40 @@
+#pragma once
+// The book's page server: answers every request on 127.0.0.1 with the entry named by
+// the request path, or with the fixed "not found" page.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace folianto {
+
+class TBook;
+
+// Turns a request path into an entry name ("+" is a space, "%XX" a byte, "%%" a "%").
+// A malformed escape raises std::runtime_error with the message the client receives.
+std::string DecodeRequestPath(std::string_view text);
+
+class THTTPServer {
+public:
+    // port 0 draws one from 1024 to 31023; nothing is bound until Start.
+    explicit THTTPServer(TBook& book, int port = 0);
+    ~THTTPServer();
+    THTTPServer(const THTTPServer&) = delete;
+    THTTPServer& operator=(const THTTPServer&) = delete;
+
+    // Binds and listens; does nothing when already running. Raises std::runtime_error
+    // with the engine's message when the port cannot be bound.
+    void Start();
+    // Closes the listener and every connection and waits for their threads; does nothing
+    // when stopped. Raises std::runtime_error("Terminate Thread Timeout") after 5 s.
+    void Stop();
+    int Port() const;
+    bool Active() const;
+};
+
+// The process-wide page server for GetBook(), created on first use.
+THTTPServer& GetHTTPServer();
+// Stops and frees it (program shutdown); the next GetHTTPServer creates a new one.
+void FreeHTTPServer();
+
+}  // namespace folianto
