@@ -1,0 +1,35 @@
+// In-process inflation speed of one entry: the lower bound on how fast the page server
+// can answer for it, since every answer is inflated afresh.
+#include "Book.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s BOOK ENTRY [ROUNDS]\n", argv[0]);
+        return 2;
+    }
+    const int rounds = argc > 3 ? std::atoi(argv[3]) : 10;
+    folianto::TBook book(argv[1]);
+    if (!book.Loaded) {
+        std::fprintf(stderr, "Invalid eBook\n");
+        return 1;
+    }
+    std::size_t bytes = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < rounds; ++i) {
+        folianto::Bytes content;
+        if (!book.ExtractEntry(argv[2], content)) {
+            std::fprintf(stderr, "entry %s not found\n", argv[2]);
+            return 1;
+        }
+        bytes += content.size();
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%.1f\n", bytes / seconds / 1e6);
+    return 0;
+}
