@@ -3,12 +3,17 @@
 // the request path, or with the fixed "not found" page.
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
 namespace folianto {
 
 class TBook;
+class THTTPEngine;
+struct THTTPRequest;
+class THTTPResponse;
 
 // Turns a request path into an entry name ("+" is a space, "%XX" a byte, "%%" a "%").
 // A malformed escape raises std::runtime_error with the message the client receives.
@@ -30,7 +35,19 @@ public:
     void Stop();
     int Port() const;
     bool Active() const;
+
+    // Answers one request from the book; runs on connection threads, one at a time.
+    void HandleRequest(const THTTPRequest& request, THTTPResponse& response);
+
+private:
+    TBook& book_;
+    std::mutex lock_;
+    std::unique_ptr<THTTPEngine> engine_;
+    int port_ = 0;
 };
+
+// The page every missing entry gets.
+extern const std::string_view NotFoundPage;
 
 // The process-wide page server for GetBook(), created on first use.
 THTTPServer& GetHTTPServer();
