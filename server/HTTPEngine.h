@@ -29,7 +29,7 @@ constexpr std::size_t SocketBufferSize = 32768;
 constexpr std::size_t SendPieceSize = 32768;
 // A local client must not be able to make us hold more than this of its request.
 constexpr std::int64_t MaxRequestBody = 1 << 20;
-constexpr std::size_t MaxHeaderBytes = 65536;
+constexpr std::size_t MaxHeaderBytes = 65536;  // header line bytes, line ends not counted
 constexpr std::size_t MaxHeaderLines = 128;
 
 // A socket error, numbered as Windows Sockets numbers it so that messages stay the same
