@@ -9,6 +9,9 @@ namespace folianto {
 
 namespace {
 
+// Decoded pixels of one picture: room for an 8192 x 4096 picture with alpha.
+constexpr std::uint64_t kMaxPixelBytes = std::uint64_t {1} << 27;
+
 struct PngSource {
     const std::uint8_t* data;
     std::size_t size;
@@ -134,6 +137,10 @@ void TPngImage::LoadFromBytes(const Bytes& bytes)
     const std::uint64_t imageBytes = static_cast<std::uint64_t>(header.rowBytes) * header.height;
     if (imageBytes > static_cast<std::uint64_t>(bytes.size()) * 1040 + 65536)
         throw EInvalidGraphic("Invalid PNG image: image data is truncated");
+    // The PNG itself arrives inflated from the package, so a few stored bytes can still
+    // describe a picture of gigabytes; no window needs more than this.
+    if (imageBytes > kMaxPixelBytes)
+        throw EInvalidGraphic("Invalid PNG image: picture is too large");
 
     Bytes pixels(static_cast<std::size_t>(imageBytes));
     std::vector<png_bytep> rows(header.height);

@@ -1,0 +1,84 @@
+// Which file a process reads its book from, and the process-wide book.
+
+#include "Book.h"
+#include "PackageBytes.h"
+
+#include <gtest/gtest.h>
+
+namespace folianto {
+namespace {
+
+using namespace folianto::testing;
+
+TEST(ChoosePackageFile, OwnExecutableUnlessOneArgumentNamesAFile)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {{"/opt/book.exe"}, "/opt/book.exe"},
+        {{}, "/opt/book.exe"},
+        {{"/opt/book.exe", "other.kdw"}, "other.kdw"},
+        {{"/opt/book.exe", "/abs/other.kdw", "ignored", "too"}, "/abs/other.kdw"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.size());
+        EXPECT_EQ(ChoosePackageFile(c.arguments, "/opt/book.exe"), c.expected);
+    }
+}
+
+class GetBookTest : public ::testing::Test {
+protected:
+    void TearDown() override { FreeBook(); }
+};
+
+TEST_F(GetBookTest, OpenErrorPropagatesAndTheNextCallTriesAgain)
+{
+    PackageSpec s;
+    s.headerStrings[2] = "The Book";
+    TempFile file(BuildPackage(s).bytes);
+
+    SetBookArguments({"reader", "/nonexistent/folder/book.kdw"});
+    EXPECT_THROW(GetBook(), EFOpenError);
+    EXPECT_THROW(GetBook(), EFOpenError) << "a failed open leaves no book behind";
+
+    SetBookArguments({"reader", file.Path()});
+    TBook& book = GetBook();
+    EXPECT_TRUE(book.Loaded) << book.LoadError;
+    EXPECT_EQ(book.Title, "The Book");
+
+    // Once made, the book stays the same object whatever the arguments say now.
+    SetBookArguments({"reader", "/nonexistent/folder/book.kdw"});
+    EXPECT_EQ(&GetBook(), &book);
+
+    FreeBook();
+    EXPECT_THROW(GetBook(), EFOpenError) << "after FreeBook the next call opens again";
+}
+
+TEST_F(GetBookTest, ArgumentFileIsReadEvenWhenTheExecutableCarriesABook)
+{
+    PackageSpec own;
+    own.headerStrings[2] = "Carried";
+    own.prefix = ToBytes("an executable");
+    TempFile executable(BuildPackage(own).bytes);
+    PackageSpec other;
+    other.headerStrings[2] = "Named";
+    TempFile named(BuildPackage(other).bytes);
+
+    EXPECT_EQ(ChoosePackageFile({executable.Path(), named.Path()}, executable.Path()), named.Path());
+    SetBookArguments({executable.Path(), named.Path()});
+    EXPECT_EQ(GetBook().Title, "Named");
+}
+
+TEST_F(GetBookTest, NoArgumentReadsTheOwnExecutable)
+{
+    // This test program carries no book: its own file opens, and is no valid book.
+    SetBookArguments({"reader"});
+    TBook* book = nullptr;
+    ASSERT_NO_THROW(book = &GetBook());
+    EXPECT_FALSE(book->Loaded);
+}
+
+}  // namespace
+}  // namespace folianto

@@ -1,0 +1,106 @@
+// Inflating zlib streams and hashing names.
+
+#include "PackageBytes.h"
+#include "Utils.h"
+
+#include <gtest/gtest.h>
+
+namespace folianto {
+namespace {
+
+using namespace folianto::testing;
+
+std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+TEST(InflateStream, WholeStreams)
+{
+    std::string large;
+    for (int i = 0; i < 300000; ++i)
+        large += static_cast<char>(i * 31 % 251);
+    const std::string cases[] = {"", "a", "hello, book", std::string(65536, 'x'), std::string(65537, 'y'), large};
+    for (const auto& text : cases) {
+        SCOPED_TRACE(text.size());
+        for (const int level : {Z_NO_COMPRESSION, Z_BEST_COMPRESSION}) {
+            Bytes out;
+            InflateStream(Zlib(ToBytes(text), level), out);
+            EXPECT_EQ(Text(out), text);
+        }
+    }
+}
+
+TEST(InflateStream, AppendsToWhatTheDestinationHolds)
+{
+    Bytes out = {'a', 'b'};
+    InflateStream(Zlib("cd"), out);
+    EXPECT_EQ(Text(out), "abcd");
+}
+
+TEST(InflateStream, EmptySourceGivesNothing)
+{
+    Bytes out = {'k'};
+    EXPECT_NO_THROW(InflateStream({}, out));
+    EXPECT_EQ(Text(out), "k");
+}
+
+TEST(InflateStream, StreamThatEndsEarlyGivesThePartSoFar)
+{
+    const std::string text(100000, 'r');
+    const auto whole = Zlib(ToBytes(text), Z_NO_COMPRESSION);
+    for (const std::size_t length : {std::size_t {1}, std::size_t {2}, std::size_t {7}, whole.size() / 2, whole.size() - 4, whole.size() - 1}) {
+        SCOPED_TRACE(length);
+        Bytes out;
+        EXPECT_NO_THROW(InflateStream(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length)), out));
+        EXPECT_LE(out.size(), text.size());
+        EXPECT_EQ(Text(out), text.substr(0, out.size()));
+    }
+    Bytes out;
+    InflateStream(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2)), out);
+    EXPECT_GT(out.size(), text.size() / 3) << "the inflated part is kept";
+}
+
+TEST(InflateStream, CorruptStreamsRaise)
+{
+    auto badCheck = Zlib("some text to check");
+    badCheck.back() ^= 0x01;
+    auto badHeaderCheck = Zlib("x");
+    badHeaderCheck[1] ^= 0x01;  // header check bits no longer divide by 31
+    struct Case {
+        const char* name;
+        Bytes bytes;
+    };
+    const Case cases[] = {
+        {"plain text", ToBytes("<html>not compressed</html>")},
+        {"gzip header", {0x1F, 0x8B, 0x08, 0x00, 0, 0, 0, 0, 0, 0x03}},
+        {"bad header check", badHeaderCheck},
+        {"reserved block type", {0x78, 0x9C, 0xFF, 0xFF}},
+        {"preset dictionary asked for", {0x78, 0xBB, 0, 0, 0, 1}},
+        {"bad Adler-32", badCheck},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes out;
+        EXPECT_THROW(InflateStream(c.bytes, out), EDecompressionError);
+    }
+}
+
+TEST(MD5Hex, KnownDigests)
+{
+    using namespace std::string_literals;
+    const std::pair<std::string, const char*> cases[] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"a", "0cc175b9c0f1b6a831c399e269772661"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+         "57edf4a22be3c955ac49da2e2107b67a"},
+        {"\0"s, "93b885adfe0da089cdf634904fd59f71"},
+    };
+    for (const auto& [text, digest] : cases) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(MD5Hex(text), digest);
+    }
+}
+
+}  // namespace
+}  // namespace folianto
