@@ -1,0 +1,15 @@
+#pragma once
+// The application's general error report: errors that reach the run loop are shown in a
+// message box with their text, and the program goes on.
+
+#include <QString>
+
+namespace folianto {
+
+// The application title (what a taskbar would show); titles the error report.
+void SetApplicationTitle(const QString& title);
+QString ApplicationTitle();
+
+void ReportApplicationError(const QString& text);
+
+}  // namespace folianto

@@ -1,0 +1,395 @@
+#include "MainForm.h"
+
+#include "AnsiText.h"
+#include "ApplicationError.h"
+#include "Book.h"
+#include "Navigation.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QCloseEvent>
+#include <QIcon>
+#include <QImageReader>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QScreen>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <QWebEngineProfile>
+#include <QWindow>
+
+namespace folianto {
+
+namespace {
+
+QIcon IconFromBytes(const Bytes& data)
+{
+    QIcon icon;
+    if (data.empty())
+        return icon;
+    QByteArray bytes(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size()));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "ico");
+    for (int i = 0; i < reader.imageCount() || i == 0; ++i) {
+        const QImage image = reader.read();
+        if (image.isNull())
+            break;
+        icon.addPixmap(QPixmap::fromImage(image));
+        if (!reader.jumpToNextImage())
+            break;
+    }
+    return icon;
+}
+
+}  // namespace
+
+std::uintptr_t WindowHandleOf(QWidget* window)
+{
+    return static_cast<std::uintptr_t>(window->winId());
+}
+
+void PostIntroRequest(std::uintptr_t mainWindowHandle)
+{
+    if (QWidget* window = QWidget::find(static_cast<WId>(mainWindowHandle)))
+        QCoreApplication::postEvent(window, new QEvent(kIntroRequestEvent));
+}
+
+TMainFormServices RealMainFormServices(TPageServer& server)
+{
+    TMainFormServices services;
+    services.Server = &server;
+    services.OpenStore = [](const std::string& bookId) { return std::make_unique<TIniBookStore>(bookId); };
+    services.ScreenSaver = CreateX11ScreenSaver();
+    services.CreateDisplaySwitch = [] { return CreateXRandrDisplaySwitch(); };
+    return services;
+}
+
+TMainForm::TMainForm(TBook& book, TMainFormServices services, QWidget* parent)
+    : QMainWindow(parent),
+      book_(book),
+      services_(std::move(services)),
+      // Off the record: nothing of one book's pages is kept on disk for another.
+      profile_(new QWebEngineProfile(this)),
+      Browser_(new TBrowser(profile_)),
+      ToolBarPanel_(new QWidget),
+      ToolBar_(new QToolBar(ToolBarPanel_))
+{
+    setWindowTitle(QStringLiteral("eBook"));
+    move(kDesignLeft, kDesignTop);
+    resize(kDesignWidth, kDesignHeight);
+
+    auto* client = new QWidget;
+    auto* layout = new QVBoxLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    ToolBarPanel_->setFixedHeight(26);
+    ToolBarPanel_->hide();
+    ToolBar_->setIconSize(QSize(24, 24));
+    ToolBar_->hide();
+    layout->addWidget(ToolBarPanel_);
+    layout->addWidget(Browser_, 1);
+    setCentralWidget(client);
+
+    Browser_->OnBeforeNavigate = [this](const QUrl& url, bool& cancel) { BrowserBeforeNavigate2(url, cancel); };
+    Browser_->OnNewWindow = [this](bool& cancel) { BrowserNewWindow2(cancel); };
+    connect(Browser_, &QWebEngineView::titleChanged, this, &TMainForm::BrowserTitleChange);
+    connect(Browser_, &QWebEngineView::loadFinished, this,
+            [this](bool ok) {
+                lastLoadFailed_ = !ok;
+                BrowserDocumentComplete(Browser_->url());
+            });
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &TMainForm::FocusWindowChanged);
+
+    FormCreate();
+}
+
+TMainForm::~TMainForm()
+{
+    disconnect(qApp, nullptr, this, nullptr);
+    FormDestroy();
+    // The view's page must go before the profile it uses.
+    delete Browser_;
+}
+
+void TMainForm::FormCreate()
+{
+    if (services_.InstallKeyFilter)
+        services_.InstallKeyFilter(*this);
+
+    store_ = services_.OpenStore ? services_.OpenStore(book_.BookId) : nullptr;
+    if (book_.RememberLastPage) {
+        const auto stored = store_ ? store_->ReadLastPage() : std::nullopt;
+        CurrentPage_ = stored ? *stored : book_.StartPage;  // a stored empty page stays empty
+    } else {
+        CurrentPage_ = book_.StartPage;
+    }
+    DirectDrawObject_.reset();
+
+    if (!book_.Loaded) {
+        SetCaption("Invalid eBook");
+        return;
+    }
+
+    if (book_.DisableScreenSaver && services_.ScreenSaver) {
+        SavedScreenSaveActive_ = services_.ScreenSaver->Active();
+        services_.ScreenSaver->SetActive(false);
+    }
+
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize screenSize = screen ? screen->geometry().size() : QSize(1024, 768);
+    const QRect workArea = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), screenSize);
+    placement_ = PlaceWindow(WindowSettingsOf(book_), screenSize, workArea);
+    setWindowFlags(WindowFlagsFor(placement_));
+    if (!placement_.CentreOnShow) {
+        // The window manager adds its frame around this; left and top place the frame.
+        move(placement_.Geometry.topLeft());
+        resize(placement_.Geometry.size());
+        if (FixedSize(placement_.Border))
+            setFixedSize(placement_.Geometry.size());
+    }
+
+    const QIcon icon = IconFromBytes(book_.Icon.Data);
+    setWindowIcon(icon);
+    SetCaption(book_.Title);
+    SetApplicationTitle(windowTitle());
+    QApplication::setWindowIcon(icon);
+}
+
+void TMainForm::FormShow()
+{
+    if (services_.InstallBookFonts)
+        services_.InstallBookFonts(*this);
+    if (!book_.Loaded)
+        return;
+
+    if (services_.FillAboutBox)
+        services_.FillAboutBox(book_);
+
+    if (book_.ChangeDisplayMode == 1 && services_.CreateDisplaySwitch) {
+        DirectDrawObject_ = services_.CreateDisplaySwitch();
+        const long result = DirectDrawObject_->Create();
+        if (result < 0)
+            QMessageBox(QMessageBox::NoIcon, ApplicationTitle(), QStringLiteral("blod"), QMessageBox::Ok).exec();
+        if (result == 0 && DirectDrawObject_->TakeScreen() == 0)
+            DirectDrawObject_->SetMode(book_.DisplayWidth, book_.DisplayHeight, book_.DisplayDepth);
+    }
+
+    if (book_.InterfaceKind == 0 && services_.BuildToolbar)
+        services_.BuildToolbar(*this);
+    else if (book_.InterfaceKind == 1 && services_.BuildSkin)
+        services_.BuildSkin(*this);
+    if (placement_.CentreOnShow) {
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->geometry().center());
+            move(frame.topLeft());
+        }
+    }
+
+    if (!book_.SplashEnabled && book_.IntroMessageEnabled)
+        QCoreApplication::postEvent(this, new QEvent(kIntroRequestEvent));
+
+    Browser_->setUrl(LocalQUrl(services_.Server->Port(), CurrentPage_));
+}
+
+void TMainForm::FormActivate()
+{
+    if (skipNextStart_) {
+        skipNextStart_ = false;
+    } else {
+        services_.Server->Start();
+        if (lastLoadFailed_) {
+            lastLoadFailed_ = false;
+            Browser_->reload();
+        }
+    }
+    Browser_->setFocus();
+}
+
+void TMainForm::FormDeactivate()
+{
+    services_.Server->Stop();
+}
+
+void TMainForm::FormKeyPress(char& key)
+{
+    if (book_.EscapeCloses && key == 27)
+        close();
+}
+
+void TMainForm::FormHide()
+{
+    if (services_.RemoveBookFonts)
+        services_.RemoveBookFonts(*this);
+    if (book_.ChangeDisplayMode == 1 && DirectDrawObject_)
+        DirectDrawObject_->GiveScreenBack();
+}
+
+void TMainForm::FormDestroy()
+{
+    if (destroyed_)
+        return;
+    destroyed_ = true;
+    if (book_.Loaded && book_.DisableScreenSaver && services_.ScreenSaver)
+        services_.ScreenSaver->SetActive(SavedScreenSaveActive_);
+    if (book_.RememberLastPage && store_)
+        store_->WriteLastPage(CurrentPage_);
+    store_.reset();
+    DirectDrawObject_.reset();
+}
+
+void TMainForm::FormCloseQuery(bool& /*canClose*/)
+{
+    if (book_.ExitMessageEnabled && services_.ShowMessageWindow)
+        services_.ShowMessageWindow(BookCaption(book_.Title), book_.ExitMessage);
+}
+
+void TMainForm::BrowserBeforeNavigate2(const QUrl& /*url*/, bool& /*cancel*/)
+{
+    // Every navigation proceeds: links, scripts, history, frames, outside addresses.
+}
+
+void TMainForm::BrowserNewWindow2(bool& /*cancel*/)
+{
+    // A new window opens as a plain browser window (TBrowser::createWindow).
+}
+
+void TMainForm::BrowserTitleChange(const QString& title)
+{
+    SetCaption(CaptionForPageTitle(book_.Title, ToAnsi(title)));
+}
+
+void TMainForm::BrowserDocumentComplete(const QUrl& url)
+{
+    // Only the top-level document counts: a frame completing last must not replace the
+    // page of its frame set, or the next start would open the frame alone.
+    CurrentPage_ = CurrentPageFromUrl(ToAnsi(url.toString(QUrl::FullyEncoded)), services_.Server->Port(),
+                                      CurrentPage_);
+}
+
+int TMainForm::IntroRequest()
+{
+    if (book_.IntroMessageEnabled && services_.ShowMessageWindow)
+        services_.ShowMessageWindow(BookCaption(book_.Title), book_.IntroMessage);
+    return 1;
+}
+
+std::string TMainForm::LocalURL(const std::string& path)
+{
+    return folianto::LocalURL(services_.Server->Port(), path);
+}
+
+void TMainForm::SetCaption(const std::string& caption)
+{
+    caption_ = caption;
+    setWindowTitle(FromAnsi(caption));
+}
+
+bool TMainForm::event(QEvent* event)
+{
+    if (event->type() == kIntroRequestEvent) {
+        IntroRequest();
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (event->spontaneous())
+        return;  // restored from the task bar, not shown by the program
+    FormShow();
+    if (!shown_) {
+        shown_ = true;
+        if (!formActive_) {
+            formActive_ = true;
+            Activate();
+        }
+    }
+}
+
+void TMainForm::hideEvent(QHideEvent* event)
+{
+    QMainWindow::hideEvent(event);
+    if (!event->spontaneous())  // minimising is not hiding
+        FormHide();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    if (!canClose) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit Closed();
+}
+
+void TMainForm::keyPressEvent(QKeyEvent* event)
+{
+    char key = 0;
+    if (event->key() == Qt::Key_Escape)
+        key = 27;
+    else if (!event->text().isEmpty())
+        key = ToAnsi(event->text().left(1)).front();
+    if (key != 0)
+        FormKeyPress(key);
+    QMainWindow::keyPressEvent(event);
+}
+
+void TMainForm::FocusWindowChanged(QWindow* window)
+{
+    if (!window)
+        return;  // another application took the focus: our active form stays as it is
+    QWidget* form = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->windowHandle() == window) {
+            form = widget;
+            break;
+        }
+    }
+    if (!form || IsForeignWindow(form))
+        return;
+    const Qt::WindowType type = form->windowType();
+    if (type == Qt::Popup || type == Qt::ToolTip || type == Qt::SplashScreen)
+        return;
+    if (form == this) {
+        if (!formActive_) {
+            formActive_ = true;
+            Activate();
+        }
+    } else if (formActive_) {
+        formActive_ = false;
+        Deactivate();
+    }
+}
+
+void TMainForm::Activate()
+{
+    try {
+        FormActivate();
+    } catch (const std::exception& error) {
+        skipNextStart_ = true;
+        ReportLater(QString::fromStdString(error.what()));
+    }
+}
+
+void TMainForm::Deactivate()
+{
+    try {
+        FormDeactivate();
+    } catch (const std::exception& error) {
+        ReportLater(QString::fromStdString(error.what()));
+    }
+}
+
+void TMainForm::ReportLater(const QString& text)
+{
+    QMetaObject::invokeMethod(this, [text] { ReportApplicationError(text); }, Qt::QueuedConnection);
+}
+
+}  // namespace folianto

@@ -1,0 +1,138 @@
+#pragma once
+// The reader window: the browser around the book's pages, placed and framed by the
+// book's settings, running the page server while it is the application's active form.
+
+#include "BookStore.h"
+#include "Browser.h"
+#include "DisplaySwitch.h"
+#include "PageServer.h"
+#include "Placement.h"
+#include "ScreenSaver.h"
+
+#include <QEvent>
+#include <QMainWindow>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QToolBar;
+class QWebEngineProfile;
+
+namespace folianto {
+
+class TBook;
+class TMainForm;
+
+// The intro request: posted (never sent) to the reader window once it is up.
+inline constexpr QEvent::Type kIntroRequestEvent = static_cast<QEvent::Type>(QEvent::User + 1);
+// Posts the intro request to the window whose handle the book keeps (MainWindowHandle).
+void PostIntroRequest(std::uintptr_t mainWindowHandle);
+std::uintptr_t WindowHandleOf(QWidget* window);
+
+// The services and the steps of other modules that plug into the window. A step left
+// empty does nothing.
+struct TMainFormServices {
+    TPageServer* Server = nullptr;  // not owned; required
+    std::function<std::unique_ptr<TBookStore>(const std::string& bookId)> OpenStore;
+    std::unique_ptr<TScreenSaver> ScreenSaver;
+    std::function<std::unique_ptr<TDisplaySwitch>()> CreateDisplaySwitch;
+
+    // Texts are 8-bit, as the book holds them.
+    std::function<void(const std::string& title, const std::string& text)> ShowMessageWindow;
+    std::function<void(const TBook& book)> FillAboutBox;
+
+    std::function<void(TMainForm& form)> InstallKeyFilter;  // application filter and browser accelerators
+    std::function<void(TMainForm& form)> BuildToolbar;
+    std::function<void(TMainForm& form)> BuildSkin;
+    std::function<void(TMainForm& form)> InstallBookFonts;
+    std::function<void(TMainForm& form)> RemoveBookFonts;
+};
+
+// The services of a real run: INI store, X11 screen saver, XRandR display switch.
+TMainFormServices RealMainFormServices(TPageServer& server);
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // Builds the components, then runs FormCreate.
+    TMainForm(TBook& book, TMainFormServices services, QWidget* parent = nullptr);
+    ~TMainForm() override;  // runs FormDestroy
+
+    // Handlers, called from the matching Qt events.
+    void FormCreate();
+    void FormShow();
+    void FormActivate();
+    void FormDeactivate();
+    void FormKeyPress(char& key);
+    void FormHide();
+    void FormDestroy();
+    void FormCloseQuery(bool& canClose);
+
+    void BrowserBeforeNavigate2(const QUrl& url, bool& cancel);
+    void BrowserNewWindow2(bool& cancel);
+    void BrowserTitleChange(const QString& title);
+    void BrowserDocumentComplete(const QUrl& url);
+    // The intro request's handler; answers 1.
+    int IntroRequest();
+
+    // "http://127.0.0.1:<port><path>".
+    std::string LocalURL(const std::string& path);
+
+    TBook& Book() const { return book_; }
+    const std::string& CurrentPage() const { return CurrentPage_; }
+    const std::string& Caption() const { return caption_; }
+    const TWindowPlacement& Placement() const { return placement_; }
+    bool FormActive() const { return formActive_; }
+    TBrowser* Browser() const { return Browser_; }
+    QWidget* ToolBarPanel() const { return ToolBarPanel_; }
+    QToolBar* ToolBar() const { return ToolBar_; }
+    QWebEngineProfile* Profile() const { return profile_; }
+
+signals:
+    // A close request was accepted; the program ends its run loop on it.
+    void Closed();
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void SetCaption(const std::string& caption);
+    void FocusWindowChanged(QWindow* window);
+    // Activation and deactivation as the run loop would see them: an error goes to the
+    // general error report once the handler has returned.
+    void Activate();
+    void Deactivate();
+    void ReportLater(const QString& text);
+
+    TBook& book_;
+    TMainFormServices services_;
+    QWebEngineProfile* profile_;
+    TBrowser* Browser_;
+    QWidget* ToolBarPanel_;
+    QToolBar* ToolBar_;
+
+    std::string CurrentPage_;
+    std::unique_ptr<TBookStore> store_;
+    std::unique_ptr<TDisplaySwitch> DirectDrawObject_;
+    bool SavedScreenSaveActive_ = false;
+    TWindowPlacement placement_;
+    std::string caption_;
+
+    bool formActive_ = false;
+    bool shown_ = false;
+    bool destroyed_ = false;
+    // Set while the report of a failed start is open, so that closing the report does
+    // not start the server again at once and open the same report for ever.
+    bool skipNextStart_ = false;
+    // The last top-level load failed, typically because a dialog had stopped the server
+    // while the page was on its way; it is loaded again once the server runs.
+    bool lastLoadFailed_ = false;
+};
+
+}  // namespace folianto

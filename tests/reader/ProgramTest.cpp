@@ -1,0 +1,4 @@
+#include <QtTest>
+class ProgramTest : public QObject { Q_OBJECT };
+QTEST_MAIN(ProgramTest)
+#include "ProgramTest.moc"

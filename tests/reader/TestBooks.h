@@ -1,0 +1,27 @@
+#pragma once
+// Books written for the tests, and fakes of the reader window's platform services.
+
+#include "PackageWriter.h"
+
+#include <QString>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace folianto::test {
+
+Bytes ToBytes(const std::string& text);
+
+// A book of HTML pages: name -> content; the first page is the start page unless
+// the description says otherwise.
+TBookDescription PagesBook(std::map<std::string, std::string> pages, std::string startPage = "/index.html");
+
+// Writes the package alone into a file under directory and returns its path.
+QString WriteBookFile(const TBookDescription& book, const QString& directory, const QString& name = "book.pkg");
+
+// Reads a whole file, or an empty array.
+QByteArray ReadAll(const QString& path);
+
+}  // namespace folianto::test
