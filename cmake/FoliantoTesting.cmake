@@ -9,7 +9,8 @@ function(folianto_add_test name)
   target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main ${T_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "FOLIANTO_BIN=${CMAKE_BINARY_DIR}/bin;FOLIANTO_SOURCE=${CMAKE_SOURCE_DIR}")
+    PROPERTIES ENVIRONMENT "FOLIANTO_BIN=${CMAKE_BINARY_DIR}/bin"
+               ENVIRONMENT_MODIFICATION "FOLIANTO_SOURCE=set:${CMAKE_SOURCE_DIR}")
 endfunction()
 
 # Qt Test targets that need a display; run under Xvfb by tests/run-under-xvfb.
