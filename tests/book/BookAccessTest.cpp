@@ -35,7 +35,7 @@ protected:
 
 TEST_F(GetBookTest, OpenErrorPropagatesAndTheNextCallTriesAgain)
 {
-    PackageSpec s;
+    PackageRecipe s;
     s.headerStrings[2] = "The Book";
     TempFile file(BuildPackage(s).bytes);
 
@@ -58,11 +58,11 @@ TEST_F(GetBookTest, OpenErrorPropagatesAndTheNextCallTriesAgain)
 
 TEST_F(GetBookTest, ArgumentFileIsReadEvenWhenTheExecutableCarriesABook)
 {
-    PackageSpec own;
+    PackageRecipe own;
     own.headerStrings[2] = "Carried";
     own.prefix = ToBytes("an executable");
     TempFile executable(BuildPackage(own).bytes);
-    PackageSpec other;
+    PackageRecipe other;
     other.headerStrings[2] = "Named";
     TempFile named(BuildPackage(other).bytes);
 

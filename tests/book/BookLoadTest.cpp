@@ -20,11 +20,11 @@ std::unique_ptr<TBook> LoadBytes(const ByteVector& bytes)
     return std::make_unique<TBook>(file.Path());  // the open file outlives its name
 }
 
-std::unique_ptr<TBook> LoadSpec(const PackageSpec& spec) { return LoadBytes(BuildPackage(spec).bytes); }
+std::unique_ptr<TBook> LoadRecipe(const PackageRecipe& recipe) { return LoadBytes(BuildPackage(recipe).bytes); }
 
 std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-ByteVector StoredPng(const PngSpec& png = {}) { return Zlib(MakePng(png)); }
+ByteVector StoredPng(const PngRecipe& png = {}) { return Zlib(MakePng(png)); }
 
 long PeakRssKb()
 {
@@ -60,7 +60,7 @@ TEST(BookLoad, MinimalPackageIs100BytesAndLoads)
     w.Int32(0);                      // empty start page
     w.Int32(0);                      // trailer: header at 0
     ASSERT_EQ(w.Size(), 100u);
-    EXPECT_EQ(BuildPackage(PackageSpec {}).bytes, w.bytes) << "the test builder disagrees with the layout";
+    EXPECT_EQ(BuildPackage(PackageRecipe {}).bytes, w.bytes) << "the test builder disagrees with the layout";
 
     const auto book = LoadBytes(w.bytes);
     EXPECT_TRUE(book->Loaded) << book->LoadError;
@@ -80,7 +80,7 @@ TEST(BookLoad, MinimalPackageIs100BytesAndLoads)
 
 TEST(BookLoad, ReadsEverySettingOfAWindowBook)
 {
-    PackageSpec s;
+    PackageRecipe s;
     s.headerStrings[0] = "book-42";
     s.headerStrings[1] = "ignored";
     s.headerStrings[2] = "A Title \xE9";
@@ -117,7 +117,7 @@ TEST(BookLoad, ReadsEverySettingOfAWindowBook)
     s.rows = {{"/index.html", 0}};
     s.startPage = "/index.html";
 
-    const auto book = LoadSpec(s);
+    const auto book = LoadRecipe(s);
     ASSERT_TRUE(book->Loaded) << book->LoadError;
     EXPECT_EQ(book->BookId, "book-42");
     EXPECT_EQ(book->Title, "A Title \xE9");
@@ -156,12 +156,12 @@ TEST(BookLoad, ReadsEverySettingOfAWindowBook)
 
 TEST(BookLoad, WrongMagicReadsNothingFurther)
 {
-    PackageSpec s;
+    PackageRecipe s;
     s.magic = "KDW301";
     s.headerStrings[2] = "Title";
     s.records = {Zlib("x")};
     s.rows = {{"/a.html", 0}};
-    const auto book = LoadSpec(s);
+    const auto book = LoadRecipe(s);
     EXPECT_FALSE(book->Loaded);
     EXPECT_EQ(book->Title, "");
     EXPECT_TRUE(book->Entries.empty());
@@ -201,14 +201,14 @@ TEST(BookLoad, DisplayModeTable)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << "change " << c.change << " mode " << c.mode);
-        PackageSpec s;
+        PackageRecipe s;
         s.displaySwitch = c.change;
         s.displayMode = c.mode;
         s.displayWidth = 1280;
         s.displayHeight = 1024;
         s.displayDepth = 8;
         s.startPage = "/after.html";
-        const auto book = LoadSpec(s);
+        const auto book = LoadRecipe(s);
         ASSERT_TRUE(book->Loaded) << book->LoadError;
         EXPECT_EQ(book->ChangeDisplayMode, c.keptChange);
         EXPECT_EQ(book->DisplayMode, c.keptMode);
@@ -233,7 +233,7 @@ TEST(BookLoad, WindowBlockShapes)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        PackageSpec s;
+        PackageRecipe s;
         s.interfaceKind = 0;
         s.fullScreen = c.fullScreen;
         s.windowWidth = 640;
@@ -244,7 +244,7 @@ TEST(BookLoad, WindowBlockShapes)
         s.toolbarButtonWidth = 30;
         s.toolbarButtons = {{4, false, {}}};
         s.startPage = "/after.html";
-        const auto book = LoadSpec(s);
+        const auto book = LoadRecipe(s);
         ASSERT_TRUE(book->Loaded) << book->LoadError;
         EXPECT_EQ(book->FullScreen, c.fullScreen);
         EXPECT_EQ(book->WindowWidth, c.fullScreen ? 0 : 640);
@@ -260,12 +260,12 @@ TEST(BookLoad, WindowBlockShapes)
 
 TEST(BookLoad, ToolbarButtonWithoutBitmapThenOneWithBitmap)
 {
-    PackageSpec s;
+    PackageRecipe s;
     s.interfaceKind = 0;
     s.toolbarVisible = true;
     s.toolbarButtons = {{0, false, {}}, {9, true, Zlib(MakeBmp(3, 2))}, {1, false, {}}};
     s.startPage = "/after.html";
-    const auto book = LoadSpec(s);
+    const auto book = LoadRecipe(s);
     ASSERT_TRUE(book->Loaded) << book->LoadError;
     ASSERT_EQ(book->ToolbarButtonCount(), 3);
 
@@ -295,12 +295,12 @@ TEST(BookLoad, ButtonCommandHints)
         {5, "Find"}, {6, "Print"}, {7, ""}, {8, "About"}, {9, "Close"},
         {10, ""}, {200, ""}, {255, ""}, {0x105, "Find"},  // only the low byte counts
     };
-    PackageSpec s;
+    PackageRecipe s;
     s.interfaceKind = 0;
     s.toolbarVisible = true;
     for (const auto& c : cases)
         s.toolbarButtons.push_back({c.first, false, {}});
-    const auto book = LoadSpec(s);
+    const auto book = LoadRecipe(s);
     ASSERT_TRUE(book->Loaded) << book->LoadError;
     ASSERT_EQ(book->ToolbarButtonCount(), static_cast<int>(std::size(cases)));
     for (int i = 0; i < book->ToolbarButtonCount(); ++i) {
@@ -314,22 +314,22 @@ TEST(BookLoad, NonPositiveButtonCountsMeanNone)
 {
     for (const std::int32_t count : {0, -1, -2000000000}) {
         SCOPED_TRACE(count);
-        PackageSpec toolbar;
+        PackageRecipe toolbar;
         toolbar.interfaceKind = 0;
         toolbar.toolbarVisible = true;
         toolbar.toolbarButtonCount = count;
         toolbar.startPage = "/after.html";
-        auto book = LoadSpec(toolbar);
+        auto book = LoadRecipe(toolbar);
         ASSERT_TRUE(book->Loaded) << book->LoadError;
         EXPECT_EQ(book->ToolbarButtonCount(), 0);
         EXPECT_EQ(book->StartPage, "/after.html");
 
-        PackageSpec skin;
+        PackageRecipe skin;
         skin.interfaceKind = 1;
         skin.skinImage = StoredPng();
         skin.skinButtonCount = count;
         skin.startPage = "/after.html";
-        book = LoadSpec(skin);
+        book = LoadRecipe(skin);
         ASSERT_TRUE(book->Loaded) << book->LoadError;
         EXPECT_EQ(book->SkinButtonCount(), 0);
         EXPECT_EQ(book->StartPage, "/after.html");
@@ -338,18 +338,18 @@ TEST(BookLoad, NonPositiveButtonCountsMeanNone)
 
 TEST(BookLoad, SkinBlockWithButtons)
 {
-    PngSpec skinPng;
+    PngRecipe skinPng;
     skinPng.width = 3;
     skinPng.height = 2;
     skinPng.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
     skinPng.samples = {1, 2, 3, 0,    4, 5, 6, 255,  7, 8, 9, 128,
                        0, 0, 0, 10,   0, 0, 0, 20,   0, 0, 0, 30};
-    PngSpec buttonPng;
+    PngRecipe buttonPng;
     buttonPng.width = 5;
     buttonPng.height = 4;
     buttonPng.colorType = PNG_COLOR_TYPE_RGB;
 
-    PackageSpec s;
+    PackageRecipe s;
     s.interfaceKind = 0x301;  // only the low byte counts
     s.skinImage = StoredPng(skinPng);
     s.browserLeft = 10;
@@ -359,7 +359,7 @@ TEST(BookLoad, SkinBlockWithButtons)
     s.skinButtons = {{8, 12, 14, StoredPng(buttonPng)}, {9, -5, 7, StoredPng()}};
     s.startPage = "/after.html";
 
-    const auto book = LoadSpec(s);
+    const auto book = LoadRecipe(s);
     ASSERT_TRUE(book->Loaded) << book->LoadError;
     EXPECT_EQ(book->InterfaceKind, 1);
     EXPECT_EQ(book->SkinImage.Data, MakePng(skinPng));
@@ -395,14 +395,14 @@ TEST(BookLoad, SplashCloseModes)
     const Case cases[] = {{0, 0, 0}, {1, 1, 0}, {2, 2, 7}, {0x102, 2, 7}, {3, 3, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored);
-        PackageSpec s;
+        PackageRecipe s;
         s.splashEnabled = true;
         s.splashCloseMode = c.stored;
         s.splashSeconds = 7;
         s.splashImage = StoredPng();
         s.introEnabled = true;
         s.introMessage = "after the splash";
-        const auto book = LoadSpec(s);
+        const auto book = LoadRecipe(s);
         ASSERT_TRUE(book->Loaded) << book->LoadError;
         EXPECT_TRUE(book->SplashEnabled);
         EXPECT_EQ(book->SplashCloseMode, c.mode);
@@ -434,7 +434,7 @@ TEST(BookLoad, ReservedSelectors)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << "selector " << c.selector << " second " << c.second);
-        PackageSpec s;
+        PackageRecipe s;
         s.reservedSelector = c.selector;
         s.reservedStrings = c.strings;
         s.reservedString = "reserved";
@@ -464,8 +464,8 @@ TEST(BookLoad, ReservedSelectors)
 
 TEST(BookLoad, ReservedSelectorOneWithNoStringsTakesEightBytes)
 {
-    PackageSpec plain;
-    PackageSpec selected;
+    PackageRecipe plain;
+    PackageRecipe selected;
     selected.reservedSelector = 1;
     const auto a = BuildPackage(plain).bytes;
     const auto b = BuildPackage(selected).bytes;
@@ -490,12 +490,12 @@ TEST(BookLoad, StartPageFallback)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        PackageSpec s;
+        PackageRecipe s;
         s.records = {Zlib("x")};
         for (const auto& name : c.rows)
             s.rows.push_back({name, 0});
         s.startPage = c.stored;
-        const auto book = LoadSpec(s);
+        const auto book = LoadRecipe(s);
         ASSERT_TRUE(book->Loaded) << book->LoadError;
         EXPECT_EQ(book->StartPage, c.expected);
     }
@@ -503,15 +503,15 @@ TEST(BookLoad, StartPageFallback)
 
 TEST(BookLoad, EntryTableKeepsDuplicatesAndOrder)
 {
-    PackageSpec s;
+    PackageRecipe s;
     s.records = {Zlib("one"), Zlib("two"), Zlib("three")};
     s.rows = {{"/z.html", 2}, {"/a.html", 0}, {"/A.HTML", 1}, {"/a.html", 2}};
     for (const std::int32_t count : {0, -3})
     {
-        PackageSpec empty = s;
+        PackageRecipe empty = s;
         empty.rowCount = count;
         empty.rows.clear();
-        const auto book = LoadSpec(empty);
+        const auto book = LoadRecipe(empty);
         ASSERT_TRUE(book->Loaded) << book->LoadError;
         EXPECT_TRUE(book->Entries.empty()) << count;
     }
@@ -565,7 +565,7 @@ TEST(BookLoad, BadFontRecordsAreSkipped)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        PackageSpec s;
+        PackageRecipe s;
         s.fontCount = 3;
         s.rawFonts = true;
         ByteWriter fonts;
@@ -574,7 +574,7 @@ TEST(BookLoad, BadFontRecordsAreSkipped)
         s.interfaceKind = 0;
         s.fullScreen = true;
         s.startPage = "/after.html";
-        const auto book = LoadSpec(s);
+        const auto book = LoadRecipe(s);
         ASSERT_TRUE(book->Loaded) << book->LoadError;
         ASSERT_EQ(book->FontCount(), static_cast<int>(c.expected.size()));
         for (int i = 0; i < book->FontCount(); ++i)
@@ -584,11 +584,11 @@ TEST(BookLoad, BadFontRecordsAreSkipped)
     }
 
     // A stream that merely ends early keeps what it inflated.
-    PackageSpec s;
+    PackageRecipe s;
     s.fontCount = 1;
     s.rawFonts = true;
     s.afterFontCount = earlyEnd.bytes;
-    const auto book = LoadSpec(s);
+    const auto book = LoadRecipe(s);
     ASSERT_TRUE(book->Loaded) << book->LoadError;
     ASSERT_EQ(book->FontCount(), 1);
     EXPECT_GT(book->Font(0).size(), 0u);
@@ -600,10 +600,10 @@ TEST(BookLoad, FontCounts)
 {
     for (const std::int32_t count : {0, -1, -2000000000}) {
         SCOPED_TRACE(count);
-        PackageSpec s;
+        PackageRecipe s;
         s.fontCount = count;
         s.startPage = "/after.html";
-        const auto book = LoadSpec(s);
+        const auto book = LoadRecipe(s);
         EXPECT_TRUE(book->Loaded) << book->LoadError;
         EXPECT_EQ(book->FontCount(), 0);
         EXPECT_EQ(book->StartPage, "/after.html");
@@ -628,13 +628,13 @@ TEST(BookLoad, FontRecordPastTheEndOfTheFileEndsTheLoad)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        PackageSpec s;
+        PackageRecipe s;
         s.headerStrings[2] = "Kept";
         s.fontCount = c.count;
         s.rawFonts = true;
         s.afterFontCount = c.records;
         const long before = PeakRssKb();
-        const auto book = LoadSpec(s);
+        const auto book = LoadRecipe(s);
         EXPECT_FALSE(book->Loaded);
         EXPECT_FALSE(book->LoadError.empty());
         EXPECT_EQ(book->Title, "Kept");
@@ -651,35 +651,35 @@ TEST(BookLoad, HugeLengthClaimsFailWithoutAllocating)
 {
     struct Case {
         const char* name;
-        PackageSpec spec;
+        PackageRecipe recipe;
     };
     std::vector<Case> cases;
     {
-        PackageSpec s;
+        PackageRecipe s;
         s.headerStrings[5] = "placeholder";
         cases.push_back({"header string", s});
     }
     {
-        PackageSpec s;
+        PackageRecipe s;
         s.hasIcon = true;
         s.icon = ToBytes("placeholder");
         cases.push_back({"icon blob", s});
     }
     {
-        PackageSpec s;
+        PackageRecipe s;
         s.introEnabled = true;
         s.introMessage = "placeholder";
         cases.push_back({"intro message", s});
     }
     {
-        PackageSpec s;
+        PackageRecipe s;
         s.splashEnabled = true;
         s.splashImage = ToBytes("placeholder");
         cases.push_back({"splash zblob", s});
     }
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
-        auto bytes = BuildPackage(c.spec).bytes;
+        auto bytes = BuildPackage(c.recipe).bytes;
         // Replace the length in front of the placeholder text with 2,000,000,000.
         const std::string marker = "placeholder";
         const auto at = std::search(bytes.begin(), bytes.end(), marker.begin(), marker.end()) - bytes.begin();
@@ -712,7 +712,7 @@ TEST(BookLoad, NegativeLengths)
     EXPECT_EQ(book->Title, "Title");
     EXPECT_EQ(book->StartPage, "");
 
-    PackageSpec s;
+    PackageRecipe s;
     s.hasIcon = true;
     s.icon = ToBytes("placeholder");
     auto bytes = BuildPackage(s).bytes;
@@ -731,11 +731,11 @@ TEST(BookLoad, InvalidPicturesFailTheLoad)
     truncatedPng.resize(truncatedPng.size() - 20);
     struct Case {
         const char* name;
-        PackageSpec spec;
+        PackageRecipe recipe;
     };
     std::vector<Case> cases;
     const auto base = [] {
-        PackageSpec s;
+        PackageRecipe s;
         s.headerStrings[2] = "Kept";
         return s;
     };
@@ -798,7 +798,7 @@ TEST(BookLoad, InvalidPicturesFailTheLoad)
     }
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto book = LoadSpec(c.spec);
+        const auto book = LoadRecipe(c.recipe);
         EXPECT_FALSE(book->Loaded);
         EXPECT_FALSE(book->LoadError.empty());
         EXPECT_EQ(book->Title, "Kept");
@@ -809,7 +809,7 @@ TEST(BookLoad, InvalidPicturesFailTheLoad)
 // trailer so that the reader finds its header and runs out of bytes.
 TEST(BookLoad, TruncatedPackages)
 {
-    PackageSpec s;
+    PackageRecipe s;
     s.headerStrings[2] = "Title";
     s.hasIcon = true;
     s.icon = MakeIco();
@@ -862,7 +862,7 @@ TEST(BookLoad, TruncatedPackages)
 
 TEST(BookLoad, BrokenTrailers)
 {
-    const auto minimal = BuildPackage(PackageSpec {}).bytes;
+    const auto minimal = BuildPackage(PackageRecipe {}).bytes;
     struct Case {
         const char* name;
         ByteVector bytes;
@@ -891,7 +891,7 @@ TEST(BookLoad, BrokenTrailers)
 // A package behind other bytes: every offset inside it is relative to its header.
 TEST(BookLoad, PackageBehindAnExecutable)
 {
-    PackageSpec s;
+    PackageRecipe s;
     s.prefix = ToBytes("MZ\x90");
     s.prefix.resize(4099, 0xCC);
     s.headerStrings[2] = "Appended";
@@ -916,12 +916,12 @@ TEST(BookLoad, PackageBehindAnExecutable)
 
 TEST(BookLoad, ListIndexErrors)
 {
-    PackageSpec s;
+    PackageRecipe s;
     s.fonts = {Zlib("f")};
     s.interfaceKind = 1;
     s.skinImage = StoredPng();
     s.skinButtons = {{0, 0, 0, StoredPng()}};
-    const auto book = LoadSpec(s);
+    const auto book = LoadRecipe(s);
     ASSERT_TRUE(book->Loaded) << book->LoadError;
     EXPECT_NO_THROW(book->Font(0));
     EXPECT_NO_THROW(book->SkinButton(0));

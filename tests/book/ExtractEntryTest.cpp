@@ -39,7 +39,7 @@ class ExtractEntry : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        PackageSpec s;
+        PackageRecipe s;
         s.prefix = ByteVector(333, 0x90);
         s.records.resize(kRecordCount);
         s.records[kIndex] = Zlib("<html>index</html>");
@@ -204,7 +204,7 @@ TEST_F(ExtractEntry, RepeatedCallsGiveTheSameBytesWhateverFailedBetween)
 
 TEST(ExtractEntryUnloaded, BookThatFailedToLoadFindsNothing)
 {
-    PackageSpec s;
+    PackageRecipe s;
     s.magic = "XXXXXX";
     s.records = {Zlib("x")};
     s.rows = {{"/a.html", 0}};

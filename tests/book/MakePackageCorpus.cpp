@@ -20,7 +20,7 @@ void Write(const std::string& dir, const std::string& name, const ByteVector& by
         throw std::runtime_error("cannot write " + name);
 }
 
-PackageSpec WithEntries(PackageSpec s)
+PackageRecipe WithEntries(PackageRecipe s)
 {
     s.records = {Zlib("<html><body>Start</body></html>"), Zlib("GIF89a"), {}};
     s.rows = {{"/index.html", 0}, {"/GR.GIF", 1}, {"/empty.txt", 2}};
@@ -29,7 +29,7 @@ PackageSpec WithEntries(PackageSpec s)
 
 ByteVector SmallPng(int colorType)
 {
-    PngSpec png;
+    PngRecipe png;
     png.width = 4;
     png.height = 3;
     png.colorType = colorType;
@@ -50,9 +50,9 @@ int main(int argc, char** argv)
     }
     const std::string dir = argv[1];
     try {
-        Write(dir, "minimal", BuildPackage(PackageSpec {}).bytes);
+        Write(dir, "minimal", BuildPackage(PackageRecipe {}).bytes);
 
-        PackageSpec window = WithEntries({});
+        PackageRecipe window = WithEntries({});
         for (int i = 0; i < 7; ++i)
             window.headerStrings[i] = "text " + std::to_string(i);
         window.interfaceKind = 0;
@@ -67,14 +67,14 @@ int main(int argc, char** argv)
         window.startPage = "/index.html";
         Write(dir, "window-toolbar", BuildPackage(window).bytes);
 
-        PackageSpec full = WithEntries({});
+        PackageRecipe full = WithEntries({});
         full.interfaceKind = 0;
         full.fullScreen = true;
         full.borderStyle = 0;
         full.escapeCloses = true;
         Write(dir, "full-screen", BuildPackage(full).bytes);
 
-        PackageSpec skin = WithEntries({});
+        PackageRecipe skin = WithEntries({});
         skin.interfaceKind = 1;
         skin.skinImage = SmallPng(PNG_COLOR_TYPE_RGB_ALPHA);
         skin.browserLeft = 1;
@@ -84,7 +84,7 @@ int main(int argc, char** argv)
         skin.skinButtons = {{8, 0, 0, SmallPng(PNG_COLOR_TYPE_PALETTE)}, {9, 2, 1, SmallPng(PNG_COLOR_TYPE_GRAY_ALPHA)}};
         Write(dir, "skin", BuildPackage(skin).bytes);
 
-        PackageSpec splash = WithEntries({});
+        PackageRecipe splash = WithEntries({});
         splash.splashEnabled = true;
         splash.splashCloseMode = 2;
         splash.splashSeconds = 3;
@@ -96,19 +96,19 @@ int main(int argc, char** argv)
         splash.stayOnTop = splash.disableScreenSaver = splash.rememberLastPage = true;
         Write(dir, "splash", BuildPackage(splash).bytes);
 
-        PackageSpec selector1 = WithEntries({});
+        PackageRecipe selector1 = WithEntries({});
         selector1.reservedSelector = 1;
         selector1.reservedStrings = {"a", "bc"};
         selector1.tableEndString = "end";
         selector1.secondSelector = 1;
         Write(dir, "selector-1", BuildPackage(selector1).bytes);
 
-        PackageSpec selector2 = WithEntries({});
+        PackageRecipe selector2 = WithEntries({});
         selector2.reservedSelector = 2;
         selector2.startPage = "/GR.GIF";
         Write(dir, "selector-2", BuildPackage(selector2).bytes);
 
-        PackageSpec display = WithEntries({});
+        PackageRecipe display = WithEntries({});
         display.displaySwitch = 1;
         display.displayMode = 3;
         display.displayWidth = 1280;
@@ -118,19 +118,19 @@ int main(int argc, char** argv)
         display.icon = MakeIco(48);
         Write(dir, "display-icon", BuildPackage(display).bytes);
 
-        PackageSpec fonts = WithEntries({});
+        PackageRecipe fonts = WithEntries({});
         fonts.displaySwitch = 1;
         fonts.displayMode = 10;
         fonts.fonts = {Zlib(std::string(200, 'F')), ToBytes("not zlib"), Zlib("second font")};
         Write(dir, "fonts", BuildPackage(fonts).bytes);
 
-        PackageSpec appended = WithEntries({});
+        PackageRecipe appended = WithEntries({});
         appended.prefix = ToBytes("MZ");
         appended.prefix.resize(64, 0);
         appended.headerStrings[2] = "Appended";
         Write(dir, "appended", BuildPackage(appended).bytes);
 
-        PackageSpec entries;
+        PackageRecipe entries;
         auto early = Zlib(ByteVector(400, 'e'), Z_NO_COMPRESSION);
         early.resize(early.size() / 2);
         entries.records = {Zlib("<p>a</p>"), Zlib("<p>A</p>"), ToBytes("raw"), early, {},

@@ -61,7 +61,7 @@ inline ByteVector Zlib(const std::string& text, int level = Z_BEST_COMPRESSION) 
 
 // A PNG made with libpng. Samples are given per pixel as channel values (0..255, or
 // 0..65535 for depth 16); a palette image takes palette indexes.
-struct PngSpec {
+struct PngRecipe {
     int width = 2;
     int height = 2;
     int colorType = PNG_COLOR_TYPE_RGB_ALPHA;
@@ -90,22 +90,22 @@ inline void PngAppend(png_structp png, png_bytep data, png_size_t length)
 }
 inline void PngFlush(png_structp) {}
 
-inline ByteVector MakePng(const PngSpec& spec)
+inline ByteVector MakePng(const PngRecipe& recipe)
 {
-    const int channels = PngChannels(spec.colorType);
-    const std::size_t bytesPerSample = spec.bitDepth == 16 ? 2 : 1;
-    std::vector<unsigned> samples = spec.samples;
+    const int channels = PngChannels(recipe.colorType);
+    const std::size_t bytesPerSample = recipe.bitDepth == 16 ? 2 : 1;
+    std::vector<unsigned> samples = recipe.samples;
     if (samples.empty())
-        for (int i = 0; i < spec.width * spec.height * channels; ++i)
-            samples.push_back(static_cast<unsigned>((i * 37) % (spec.paletteSize ? spec.paletteSize : 256)));
-    if (samples.size() != static_cast<std::size_t>(spec.width) * spec.height * channels)
+        for (int i = 0; i < recipe.width * recipe.height * channels; ++i)
+            samples.push_back(static_cast<unsigned>((i * 37) % (recipe.paletteSize ? recipe.paletteSize : 256)));
+    if (samples.size() != static_cast<std::size_t>(recipe.width) * recipe.height * channels)
         throw std::runtime_error("sample count does not match the picture size");
 
-    const std::size_t rowBytes = static_cast<std::size_t>(spec.width) * channels * bytesPerSample;
-    std::vector<ByteVector> rows(spec.height, ByteVector(rowBytes));
-    for (int y = 0; y < spec.height; ++y)
-        for (int i = 0; i < spec.width * channels; ++i) {
-            const unsigned value = samples[static_cast<std::size_t>(y) * spec.width * channels + i];
+    const std::size_t rowBytes = static_cast<std::size_t>(recipe.width) * channels * bytesPerSample;
+    std::vector<ByteVector> rows(recipe.height, ByteVector(rowBytes));
+    for (int y = 0; y < recipe.height; ++y)
+        for (int i = 0; i < recipe.width * channels; ++i) {
+            const unsigned value = samples[static_cast<std::size_t>(y) * recipe.width * channels + i];
             if (bytesPerSample == 2) {
                 rows[y][2 * i] = static_cast<std::uint8_t>(value >> 8);  // PNG is big-endian
                 rows[y][2 * i + 1] = static_cast<std::uint8_t>(value);
@@ -122,19 +122,19 @@ inline ByteVector MakePng(const PngSpec& spec)
         throw std::runtime_error("libpng could not write the fixture");
     }
     png_set_write_fn(png, &out, PngAppend, PngFlush);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, recipe.width, recipe.height, recipe.bitDepth, recipe.colorType,
+                 recipe.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> palette;
-    if (spec.colorType == PNG_COLOR_TYPE_PALETTE) {
-        for (int i = 0; i < spec.paletteSize; ++i)
+    if (recipe.colorType == PNG_COLOR_TYPE_PALETTE) {
+        for (int i = 0; i < recipe.paletteSize; ++i)
             palette.push_back(png_color {static_cast<png_byte>(i * 10), static_cast<png_byte>(255 - i), 7});
-        png_set_PLTE(png, info, palette.data(), spec.paletteSize);
+        png_set_PLTE(png, info, palette.data(), recipe.paletteSize);
     }
     png_color_16 trnsColor {};
-    if (!spec.trnsAlpha.empty()) {
-        if (spec.colorType == PNG_COLOR_TYPE_PALETTE)
-            png_set_tRNS(png, info, spec.trnsAlpha.data(), static_cast<int>(spec.trnsAlpha.size()), nullptr);
+    if (!recipe.trnsAlpha.empty()) {
+        if (recipe.colorType == PNG_COLOR_TYPE_PALETTE)
+            png_set_tRNS(png, info, recipe.trnsAlpha.data(), static_cast<int>(recipe.trnsAlpha.size()), nullptr);
         else
             png_set_tRNS(png, info, nullptr, 0, &trnsColor);
     }
@@ -189,13 +189,13 @@ struct EntryRow {
     EntryRow(std::string name_, int record_) : name(std::move(name_)), record(record_) {}
     EntryRow(std::string name_, int record_, std::int32_t offset) : name(std::move(name_)), record(record_), rawOffset(offset) {}
     std::string name;
-    int record = 0;                          // index into PackageSpec::records
+    int record = 0;                          // index into PackageRecipe::records
     std::optional<std::int32_t> rawOffset;   // used instead of the record's offset when set
 };
 
 // Every field of a package, with the values of the smallest package by default. Stored
 // blobs (fonts, pictures, records) are given as they are to appear in the file.
-struct PackageSpec {
+struct PackageRecipe {
     ByteVector prefix;  // bytes in front of the package (a reader executable)
 
     std::string magic = "KDW300";
@@ -272,7 +272,7 @@ struct BuiltPackage {
     std::size_t tableStart = 0;             // absolute
 };
 
-inline BuiltPackage BuildPackage(const PackageSpec& s)
+inline BuiltPackage BuildPackage(const PackageRecipe& s)
 {
     ByteWriter w;
     w.Raw(s.prefix);

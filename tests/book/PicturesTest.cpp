@@ -36,37 +36,37 @@ TEST(PngImage, ColourTypesAndAlpha)
 {
     struct Case {
         const char* name;
-        PngSpec spec;
+        PngRecipe recipe;
         bool alphaPlane;
         bool trns;
         std::vector<std::uint8_t> alpha;  // expected plane, when there is one
     };
-    PngSpec gray;
+    PngRecipe gray;
     gray.colorType = PNG_COLOR_TYPE_GRAY;
-    PngSpec grayTrns = gray;
+    PngRecipe grayTrns = gray;
     grayTrns.trnsAlpha = {0};
-    PngSpec rgb;
+    PngRecipe rgb;
     rgb.colorType = PNG_COLOR_TYPE_RGB;
     rgb.width = 3;
-    PngSpec rgbTrns = rgb;
+    PngRecipe rgbTrns = rgb;
     rgbTrns.trnsAlpha = {0};
-    PngSpec palette;
+    PngRecipe palette;
     palette.colorType = PNG_COLOR_TYPE_PALETTE;
     palette.paletteSize = 4;
-    PngSpec paletteTrns = palette;
+    PngRecipe paletteTrns = palette;
     paletteTrns.trnsAlpha = {0, 128};
-    PngSpec grayAlpha;
+    PngRecipe grayAlpha;
     grayAlpha.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
     grayAlpha.samples = {10, 0, 20, 50, 30, 100, 40, 255};
-    PngSpec rgba;
+    PngRecipe rgba;
     rgba.width = 2;
     rgba.height = 3;
     rgba.samples = {0, 0, 0, 1,  0, 0, 0, 2,  0, 0, 0, 3,  0, 0, 0, 4,  9, 9, 9, 200, 9, 9, 9, 255};
-    PngSpec rgba16 = rgba;
+    PngRecipe rgba16 = rgba;
     rgba16.bitDepth = 16;
     rgba16.height = 1;
     rgba16.samples = {0, 0, 0, 0x1234, 65535, 65535, 65535, 0xFF00};
-    PngSpec interlaced = rgba;
+    PngRecipe interlaced = rgba;
     interlaced.interlaced = true;
     const Case cases[] = {
         {"gray", gray, false, false, {}},
@@ -82,20 +82,20 @@ TEST(PngImage, ColourTypesAndAlpha)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto bytes = MakePng(c.spec);
+        const auto bytes = MakePng(c.recipe);
         TPngImage image;
         ASSERT_NO_THROW(image.LoadFromBytes(bytes));
         EXPECT_FALSE(image.Empty());
         EXPECT_EQ(image.Data, bytes);
-        EXPECT_EQ(image.Width, c.spec.width);
-        EXPECT_EQ(image.Height, c.spec.height);
-        EXPECT_EQ(image.ColorType, c.spec.colorType);
+        EXPECT_EQ(image.Width, c.recipe.width);
+        EXPECT_EQ(image.Height, c.recipe.height);
+        EXPECT_EQ(image.ColorType, c.recipe.colorType);
         EXPECT_EQ(image.HasAlphaChannel(), c.alphaPlane);
         EXPECT_EQ(image.HasTransparencyChunk, c.trns);
         EXPECT_EQ(image.Transparent(), c.alphaPlane || c.trns);
         EXPECT_EQ(image.Alpha, c.alpha);
         if (c.alphaPlane) {
-            EXPECT_EQ(image.AlphaAt(c.spec.width - 1, c.spec.height - 1), c.alpha.back());
+            EXPECT_EQ(image.AlphaAt(c.recipe.width - 1, c.recipe.height - 1), c.alpha.back());
         }
     }
 }
@@ -139,12 +139,12 @@ TEST(PngImage, InvalidBytesAreRefusedAndLeaveItEmpty)
 // needs; it is refused before the pixel memory is taken.
 TEST(PngImage, OversizedClaimsAreRefusedBeforeAllocating)
 {
-    PngSpec small;
+    PngRecipe small;
     small.width = 16;
     small.height = 16;
     const auto good = MakePng(small);
     ByteVector bigButEmpty = MakePng([] {
-        PngSpec s;
+        PngRecipe s;
         s.width = 64;
         s.height = 64;
         s.colorType = PNG_COLOR_TYPE_GRAY;
