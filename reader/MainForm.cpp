@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
@@ -96,7 +97,17 @@ TMainForm::TMainForm(TBook& book, TMainFormServices services, QWidget* parent)
     connect(Browser_, &QWebEngineView::titleChanged, this, &TMainForm::BrowserTitleChange);
     connect(Browser_, &QWebEngineView::loadFinished, this,
             [this](bool ok) {
-                lastLoadFailed_ = !ok;
+                const bool local = Browser_->url().toString(QUrl::FullyEncoded).startsWith(
+                    QString::fromStdString(LocalPrefix(services_.Server->Port())));
+                if (!ok && stoppedSinceLastLoad_ && local) {
+                    // Most likely refused while a dialog had the server stopped: load it
+                    // again (once) when the server runs.
+                    if (formActive_)
+                        QTimer::singleShot(0, Browser_, &QWebEngineView::reload);
+                    else
+                        reloadOnActivate_ = true;
+                }
+                stoppedSinceLastLoad_ = false;
                 BrowserDocumentComplete(Browser_->url());
             });
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &TMainForm::FocusWindowChanged);
@@ -199,8 +210,8 @@ void TMainForm::FormActivate()
         skipNextStart_ = false;
     } else {
         services_.Server->Start();
-        if (lastLoadFailed_) {
-            lastLoadFailed_ = false;
+        if (reloadOnActivate_) {
+            reloadOnActivate_ = false;
             Browser_->reload();
         }
     }
@@ -209,6 +220,7 @@ void TMainForm::FormActivate()
 
 void TMainForm::FormDeactivate()
 {
+    stoppedSinceLastLoad_ = true;
     services_.Server->Stop();
 }
 
@@ -257,7 +269,7 @@ void TMainForm::BrowserNewWindow2(bool& /*cancel*/)
 
 void TMainForm::BrowserTitleChange(const QString& title)
 {
-    SetCaption(CaptionForPageTitle(book_.Title, ToAnsi(title)));
+    SetCaption(CaptionForPageTitle(book_.Title, ToAnsi(PageTitleAsReported(title, Browser_->url()))));
 }
 
 void TMainForm::BrowserDocumentComplete(const QUrl& url)
@@ -373,8 +385,7 @@ void TMainForm::Activate()
     try {
         FormActivate();
     } catch (const std::exception& error) {
-        skipNextStart_ = true;
-        ReportLater(QString::fromStdString(error.what()));
+        ReportLater(QString::fromStdString(error.what()), true);
     }
 }
 
@@ -387,9 +398,18 @@ void TMainForm::Deactivate()
     }
 }
 
-void TMainForm::ReportLater(const QString& text)
+void TMainForm::ReportLater(const QString& text, bool startFailed)
 {
-    QMetaObject::invokeMethod(this, [text] { ReportApplicationError(text); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, text, startFailed] {
+            // The report takes the focus; getting it back must not fail and report again.
+            skipNextStart_ = startFailed;
+            ReportApplicationError(text);
+            if (formActive_)
+                skipNextStart_ = false;  // the focus never left: nothing to skip
+        },
+        Qt::QueuedConnection);
 }
 
 }  // namespace folianto

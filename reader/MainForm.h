@@ -108,7 +108,7 @@ private:
     // general error report once the handler has returned.
     void Activate();
     void Deactivate();
-    void ReportLater(const QString& text);
+    void ReportLater(const QString& text, bool startFailed = false);
 
     TBook& book_;
     TMainFormServices services_;
@@ -130,9 +130,10 @@ private:
     // Set while the report of a failed start is open, so that closing the report does
     // not start the server again at once and open the same report for ever.
     bool skipNextStart_ = false;
-    // The last top-level load failed, typically because a dialog had stopped the server
-    // while the page was on its way; it is loaded again once the server runs.
-    bool lastLoadFailed_ = false;
+    // A dialog that stops the server while a page is on its way makes that page fail; it
+    // is loaded again (once) when the server runs again.
+    bool stoppedSinceLastLoad_ = false;
+    bool reloadOnActivate_ = false;
 };
 
 }  // namespace folianto

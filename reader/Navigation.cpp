@@ -15,6 +15,18 @@ std::string CaptionForPageTitle(const std::string& bookTitle, const std::string&
     return BookCaption(bookTitle) + (titleIsAddress ? std::string() : " - " + pageTitle);
 }
 
+QString PageTitleAsReported(const QString& title, const QUrl& pageUrl)
+{
+    if (title.isEmpty() || pageUrl.scheme().isEmpty())
+        return title;
+    for (const auto format : {QUrl::FullyEncoded, QUrl::PrettyDecoded}) {
+        const QString withoutScheme = pageUrl.toString(QUrl::RemoveScheme | format);
+        if (withoutScheme.startsWith(QLatin1String("//")) && title == withoutScheme.mid(2))
+            return pageUrl.toString(format);
+    }
+    return title;
+}
+
 std::string LocalPrefix(int port)
 {
     return "http://127.0.0.1:" + std::to_string(port);

@@ -3,6 +3,7 @@
 // title, the current page from a completed document, and the local addresses it opens.
 // Texts are 8-bit Windows-1252, as the book holds them.
 
+#include <QString>
 #include <QUrl>
 
 #include <string>
@@ -15,6 +16,11 @@ std::string BookCaption(const std::string& bookTitle);
 // Caption for a page title: the book title alone when the title is an address (it holds
 // "http://") or "about:blank", otherwise "<book> - <page title>".
 std::string CaptionForPageTitle(const std::string& bookTitle, const std::string& pageTitle);
+
+// The web view names a page without a title by its address without the scheme
+// ("127.0.0.1:4711/x.html"); such a title is given back its scheme, so that the caption
+// rule recognises it as an address. Other titles pass unchanged.
+QString PageTitleAsReported(const QString& title, const QUrl& pageUrl);
 
 // "http://127.0.0.1:<port>", the front of every local address.
 std::string LocalPrefix(int port);

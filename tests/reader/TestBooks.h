@@ -25,3 +25,13 @@ QString WriteBookFile(const TBookDescription& book, const QString& directory, co
 QByteArray ReadAll(const QString& path);
 
 }  // namespace folianto::test
+
+#include <QtTest>
+
+namespace QTest {
+template <>
+inline char* toString(const std::string& text)
+{
+    return qstrdup(QByteArray::fromStdString(text).toPercentEncoding(" -/:#?.").constData());
+}
+}  // namespace QTest
