@@ -108,7 +108,7 @@ TAboutBox::TAboutBox(TShell& shell, QWidget* parent)
 
     setTabOrder(OKButton, DescriptionMemo);
     OKButton->setFocus();
-    resizeEvent(nullptr);
+    PlaceBottomControls();
 }
 
 void TAboutBox::Fill(const TBook& book)
@@ -125,6 +125,7 @@ void TAboutBox::Fill(const TBook& book)
     DescriptionMemo->setPlainText(FromAnsi(book.Description));
     const int outerHeight = TitleLabel->y() + TitleLabel->height() + kHeightBelowTitle;
     setFixedSize(kClientWidth, outerHeight - kDesignFrameHeight);
+    PlaceBottomControls();  // a hidden window gets no resize event until it is shown
 }
 
 void TAboutBox::Label4Click(QLabel* sender)
@@ -134,8 +135,12 @@ void TAboutBox::Label4Click(QLabel* sender)
 
 void TAboutBox::resizeEvent(QResizeEvent* event)
 {
-    if (event)
-        QDialog::resizeEvent(event);
+    QDialog::resizeEvent(event);
+    PlaceBottomControls();
+}
+
+void TAboutBox::PlaceBottomControls()
+{
     const int dy = height() - kClientHeight;
     for (auto [widget, top] : BottomAnchored(*this))
         widget->move(widget->x(), top + dy);

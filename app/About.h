@@ -56,6 +56,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void PlaceBottomControls();
+
     TShell& shell_;
 };
 

@@ -1,4 +1,148 @@
+// The folianto executable as a user starts it: a book appended to a copy of the program,
+// a package named on the command line, and a package file that does not exist.
+
+#include "TestBooks.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
-class ProgramTest : public QObject { Q_OBJECT };
+
+using namespace folianto;
+using namespace folianto::test;
+
+namespace {
+
+constexpr int kTimeout = 30000;
+
+QString ReaderProgram()
+{
+    return QDir(qEnvironmentVariable("FOLIANTO_BIN")).filePath("folianto");
+}
+
+QString Xdotool(const QStringList& arguments)
+{
+    QProcess xdotool;
+    xdotool.start("xdotool", arguments);
+    xdotool.waitForFinished(10000);
+    return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
+}
+
+// The first window whose name matches exactly, polled until the deadline.
+QString WaitForWindow(const QString& name, QProcess& process)
+{
+    QString id;
+    (void)QTest::qWaitFor([&] {
+        if (process.state() == QProcess::NotRunning)
+            return true;
+        id = Xdotool({"search", "--name", "^" + QRegularExpression::escape(name) + "$"}).section('\n', 0, 0);
+        return !id.isEmpty();
+    }, kTimeout);
+    return id;
+}
+
+}  // namespace
+
+class ProgramTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void missingPackageFileEndsWithApplicationError();
+    void appendedBookRunsAndRemembersItsLastPage();
+    void relativePackageNameIsLookedUpNextToTheProgram();
+};
+
+void ProgramTest::initTestCase()
+{
+    QVERIFY2(QFile::exists(ReaderProgram()), qPrintable(ReaderProgram()));
+    QVERIFY(!QStandardPaths::findExecutable("xdotool").isEmpty());
+}
+
+void ProgramTest::missingPackageFileEndsWithApplicationError()
+{
+    QProcess reader;
+    reader.start(ReaderProgram(), {"/nonexistent/folder/book.pkg"});
+    QVERIFY(reader.waitForStarted());
+    const QString box = WaitForWindow("Application Error", reader);
+    QVERIFY(!box.isEmpty());
+    // No reader window beside the message box.
+    const QStringList windows = Xdotool({"search", "--onlyvisible", "--pid", QString::number(reader.processId())})
+                                    .split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(windows, QStringList{box});
+    Xdotool({"windowactivate", "--sync", box});
+    Xdotool({"key", "--clearmodifiers", "Return"});
+    QVERIFY(reader.waitForFinished(kTimeout));
+    QCOMPARE(reader.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(reader.exitCode(), 1);
+    const QByteArray errors = reader.readAllStandardError();
+    QVERIFY2(errors.contains("Cannot open file \"/nonexistent/folder/book.pkg\". No such file or directory"),
+             errors.constData());
+}
+
+void ProgramTest::appendedBookRunsAndRemembersItsLastPage()
+{
+    QTemporaryDir dir;
+    const QString bookId = QString("e2e-%1").arg(QCoreApplication::applicationPid());
+    auto description = PagesBook({
+        {"/index.html", "<html><head><title>First Page</title></head>"
+                        "<body onload=\"setTimeout(function(){location.href='second.html#end'},100)\">1</body></html>"},
+        {"/second.html", "<html><head><title>Second Page</title></head><body>2</body></html>"},
+    });
+    description.BookId = bookId.toStdString();
+    description.Title = "E2E Book";
+    description.RememberLastPage = true;
+    description.WindowWidth = 640;
+    description.WindowHeight = 480;
+
+    // The book is a copy of the program with the package behind it.
+    const QString book = dir.filePath("e2e-book");
+    QVERIFY(QFile::copy(ReaderProgram(), book));
+    QFile file(book);
+    QVERIFY(file.open(QIODevice::Append));
+    const Bytes package = WritePackage(description, file.size());
+    file.write(reinterpret_cast<const char*>(package.data()), static_cast<qint64>(package.size()));
+    file.close();
+
+    QProcess reader;
+    reader.setWorkingDirectory(QDir::rootPath());
+    reader.start(book, {});
+    QVERIFY(reader.waitForStarted());
+    QString window = WaitForWindow("E2E Book - Second Page", reader);
+    QVERIFY2(!window.isEmpty(), qPrintable(QString::number(reader.state())));
+
+    Xdotool({"windowactivate", "--sync", window});
+    Xdotool({"key", "--clearmodifiers", "alt+F4"});
+    QVERIFY(reader.waitForFinished(kTimeout));
+    QCOMPARE(reader.exitCode(), 0);
+
+    const QString ini = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+                            .filePath("Vantrel/Folianto/3.0/eBooks/" + bookId + ".ini");
+    QSettings stored(ini, QSettings::IniFormat);
+    QCOMPARE(stored.value("Configuration/LastPageViewed").toString(), QString("/second.html#end"));
+}
+
+void ProgramTest::relativePackageNameIsLookedUpNextToTheProgram()
+{
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(ReaderProgram(), dir.filePath("reader")));
+    auto description = PagesBook({{"/index.html", "<html><head><title>Beside</title></head><body>x</body></html>"}});
+    description.Title = "Relative Book";
+    QVERIFY(!WriteBookFile(description, dir.path(), "beside.pkg").isEmpty());
+
+    QProcess reader;
+    reader.setWorkingDirectory(QDir::rootPath());
+    reader.start(dir.filePath("reader"), {"beside.pkg"});
+    QVERIFY(reader.waitForStarted());
+    const QString window = WaitForWindow("Relative Book - Beside", reader);
+    QVERIFY2(!window.isEmpty(), qPrintable(QString::number(reader.state())));
+    Xdotool({"windowactivate", "--sync", window});
+    Xdotool({"key", "--clearmodifiers", "alt+F4"});
+    QVERIFY(reader.waitForFinished(kTimeout));
+    QCOMPARE(reader.exitCode(), 0);
+}
+
 QTEST_MAIN(ProgramTest)
 #include "ProgramTest.moc"
