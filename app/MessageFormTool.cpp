@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 
 namespace folianto {
@@ -53,7 +54,11 @@ void TMessageForm::ShowMessageWindow(const std::string& title, const std::string
     setWindowTitle(FromAnsi(title));
     RichEditEx1_->moveCursor(QTextCursor::Start);
     Button1_->setFocus();
+    // Give the focus back to the window that had it, window manager or not.
+    QPointer<QWidget> previous = QApplication::activeWindow();
     exec();
+    if (previous && previous->isVisible())
+        previous->activateWindow();
 }
 
 void TMessageForm::Button1Click()
