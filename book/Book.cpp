@@ -249,6 +249,9 @@ bool TBook::ExtractEntry(const std::string& name, Bytes& destination)
         Bytes stored;
         reader_.Seek(HeaderOffset + found->Offset);
         reader_.ReadBlob(stored);
+        // Most entries inflate to at least their stored size: one allocation up front
+        // instead of several growing copies, all of it inside the page server's lock.
+        destination.reserve(destination.size() + stored.size());
         InflateStream(stored, destination);
         return true;
     } catch (...) {
