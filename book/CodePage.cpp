@@ -19,44 +19,51 @@ char32_t ToUnicode(unsigned char c)
     return (c >= 0x80 && c <= 0x9F) ? kHigh[c - 0x80] : c;
 }
 
-void AppendUtf8(std::string& out, char32_t cp)
+}  // namespace
+
+std::string CodePointToUtf8(char32_t cp)
 {
+    std::string out;
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
         out += static_cast<char>(0xC0 | (cp >> 6));
         out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
+    } else if (cp < 0x10000) {
         out += static_cast<char>(0xE0 | (cp >> 12));
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
     }
+    return out;
 }
 
-std::optional<unsigned char> FromUnicode(char32_t cp)
+std::optional<char> Cp1252FromCodePoint(char32_t cp)
 {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
-        return static_cast<unsigned char>(cp);
+        return static_cast<char>(cp);
     for (unsigned i = 0; i < 32; ++i)
         if (kHigh[i] == cp)
-            return static_cast<unsigned char>(0x80 + i);
+            return static_cast<char>(0x80 + i);
     return std::nullopt;
 }
-
-}  // namespace
 
 std::string Cp1252ToUtf8(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
     for (char c : text)
-        AppendUtf8(out, ToUnicode(static_cast<unsigned char>(c)));
+        out += CodePointToUtf8(ToUnicode(static_cast<unsigned char>(c)));
     return out;
 }
 
-std::optional<std::string> Utf8ToCp1252(std::string_view text)
+std::optional<std::u32string> DecodeUtf8(std::string_view text)
 {
-    std::string out;
+    std::u32string out;
     std::size_t i = 0;
     while (i < text.size()) {
         const auto lead = static_cast<unsigned char>(text[i]);
@@ -89,11 +96,24 @@ std::optional<std::string> Utf8ToCp1252(std::string_view text)
         static constexpr char32_t kMinimum[5] = {0, 0, 0x80, 0x800, 0x10000};
         if (cp < kMinimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
             return std::nullopt;
-        const auto byte = FromUnicode(cp);
+        out += cp;
+        i += length;
+    }
+    return out;
+}
+
+std::optional<std::string> Utf8ToCp1252(std::string_view text)
+{
+    const auto codePoints = DecodeUtf8(text);
+    if (!codePoints)
+        return std::nullopt;
+    std::string out;
+    out.reserve(codePoints->size());
+    for (const char32_t cp : *codePoints) {
+        const auto byte = Cp1252FromCodePoint(cp);
         if (!byte)
             return std::nullopt;
-        out += static_cast<char>(*byte);
-        i += length;
+        out += *byte;
     }
     return out;
 }

@@ -56,13 +56,6 @@ int DrawPort()
     return 1024 + std::uniform_int_distribution<int>(0, 29999)(generator);
 }
 
-bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix)
-{
-    return text.size() >= suffix.size() &&
-           std::equal(suffix.begin(), suffix.end(), text.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-                      [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); });
-}
-
 bool HasNonAscii(std::string_view text)
 {
     return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
@@ -107,7 +100,8 @@ void THTTPServer::HandleRequest(const THTTPRequest& request, THTTPResponse& resp
         response.SetStatusCode(200);
         response.SetBodyStream(std::move(buffer));
         // Browsers refuse to draw an SVG picture that comes without its type.
-        response.ContentType = EndsWithIgnoringCase(name, ".svg") ? "image/svg+xml" : "";
+        const bool svg = name.size() >= 4 && SameNameIgnoringCase(std::string_view(name).substr(name.size() - 4), ".svg");
+        response.ContentType = svg ? "image/svg+xml" : "";
     } else {
         response.SetStatusCode(404);
         response.BodyText = std::string(NotFoundPage);

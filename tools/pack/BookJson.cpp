@@ -6,7 +6,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -37,14 +36,6 @@ constexpr TName kBorderStyles[] = {
 };
 constexpr TName kToolbarPositions[] = {{"Top", 0}, {"Left", 1}, {"Right", 2}, {"Bottom", 3}};
 constexpr TName kSplashCloseModes[] = {{"Startup", 0}, {"Click", 1}, {"Seconds", 2}};
-
-bool SameAscii(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
@@ -160,7 +151,7 @@ public:
         if (item.is_string()) {
             const auto text = item.get<std::string>();
             for (const auto& name : names)
-                if (SameAscii(text, name.Name))
+                if (SameNameIgnoringCase(text, name.Name))
                     return name.Value;
         } else if (item.is_number_integer()) {
             return static_cast<std::uint8_t>(NumberOf(item, where, 0, highestNumber));
@@ -205,7 +196,7 @@ std::uint32_t ParseColor(const json& item, const std::string& where)
         int used = 0;
         if (text.size() == 7 && std::sscanf(text.c_str(), "#%2x%2x%2x%n", &r, &g, &b, &used) == 3 && used == 7)
             return r | (g << 8) | (b << 16);
-        if (SameAscii(text.substr(0, std::min<std::size_t>(text.size(), 7)), "System:") &&
+        if (SameNameIgnoringCase(text.substr(0, std::min<std::size_t>(text.size(), 7)), "System:") &&
             std::sscanf(text.c_str() + 7, "%u%n", &index, &used) == 1 && 7 + used == static_cast<int>(text.size()) &&
             index <= 255)
             return 0xFF000000u | index;
@@ -375,31 +366,23 @@ json ParseStrict(std::string_view text, const std::string& sourceName)
 
 std::string ToPackageText(std::string_view utf8, const std::string& what)
 {
-    if (auto converted = Utf8ToCp1252(utf8))
-        return *converted;
-    // Name the first character that does not fit, so the author can find it.
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        const std::size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3
-                                 : (lead & 0xF8) == 0xF0 ? 4 : 0;
-        if (length == 0 || i + length > utf8.size())
-            break;
-        const std::string_view character = utf8.substr(i, length);
-        if (!Utf8ToCp1252(character)) {
-            char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
-            for (std::size_t k = 1; k < length; ++k)
-                cp = (cp << 6) | (static_cast<unsigned char>(character[k]) & 0x3F);
+    const auto codePoints = DecodeUtf8(utf8);
+    if (!codePoints)
+        throw EBookJsonError(what + ": the text is not valid UTF-8");
+    std::string text;
+    text.reserve(codePoints->size());
+    for (const char32_t cp : *codePoints) {
+        const auto byte = Cp1252FromCodePoint(cp);
+        if (!byte) {
+            // Name the character that does not fit, so the author can find it.
             char number[16];
             std::snprintf(number, sizeof number, "U+%04X", static_cast<unsigned>(cp));
-            // A malformed sequence decodes to something Windows-1252 lacks as well.
-            if (cp < 0x80 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-                break;
-            throw EBookJsonError(what + ": the character " + std::string(character) + " (" + number +
+            throw EBookJsonError(what + ": the character " + CodePointToUtf8(cp) + " (" + number +
                                  ") cannot be written in Windows-1252, the package's text encoding");
         }
-        i += length;
+        text += *byte;
     }
-    throw EBookJsonError(what + ": the text is not valid UTF-8");
+    return text;
 }
 
 TBookDescription ParseBookJson(std::string_view text, const fs::path& baseDirectory, const std::string& sourceName)
