@@ -85,6 +85,10 @@ int main(int argc, char** argv)
             if (aboutBox)
                 aboutBox->Fill(filled);
         };
+        services.ShowAboutBox = [&aboutBox] {
+            if (aboutBox)
+                aboutBox->exec();
+        };
         mainForm = std::make_unique<TMainForm>(book, std::move(services));
         aboutBox = std::make_unique<TAboutBox>(DesktopShell());
         messageForm = std::make_unique<TMessageForm>(DesktopShell());

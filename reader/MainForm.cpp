@@ -3,6 +3,7 @@
 #include "AnsiText.h"
 #include "ApplicationError.h"
 #include "Book.h"
+#include "Commands.h"
 #include "Navigation.h"
 
 #include <QApplication>
@@ -287,6 +288,56 @@ int TMainForm::IntroRequest()
     return 1;
 }
 
+void TMainForm::CommandButtonClick(QObject* sender)
+{
+    if (sender)
+        RunCommand(CommandFromTag(sender->property(kCommandTagProperty).toInt()));
+}
+
+void TMainForm::RunCommand(int command)
+{
+    switch (command) {
+    case static_cast<int>(TCommand::Back):
+        Browser_->back();  // without history the view does nothing, which is what we want
+        break;
+    case static_cast<int>(TCommand::Forward):
+        Browser_->forward();
+        break;
+    case static_cast<int>(TCommand::Stop):
+        Browser_->stop();
+        break;
+    case static_cast<int>(TCommand::Refresh):
+        if (HasDocument())
+            Browser_->reload();
+        break;
+    case static_cast<int>(TCommand::Home):
+        // Always the book's start page, never the page remembered from the last run.
+        Browser_->setUrl(LocalQUrl(services_.Server->Port(), book_.StartPage));
+        break;
+    case static_cast<int>(TCommand::Find):
+        OpenFindDialog();
+        break;
+    case static_cast<int>(TCommand::Print):
+        if (HasDocument())
+            PrintDocument(false);
+        break;
+    case static_cast<int>(TCommand::About):
+        if (services_.ShowAboutBox)
+            services_.ShowAboutBox();
+        break;
+    case static_cast<int>(TCommand::Close):
+        close();  // through the close query, so the exit message shows
+        break;
+    default:
+        break;
+    }
+}
+
+bool TMainForm::HasDocument() const
+{
+    return !Browser_->url().isEmpty();
+}
+
 std::string TMainForm::LocalURL(const std::string& path)
 {
     return folianto::LocalURL(services_.Server->Port(), path);
@@ -412,4 +463,10 @@ void TMainForm::ReportLater(const QString& text, bool startFailed)
         Qt::QueuedConnection);
 }
 
+}  // namespace folianto
+
+// Filled in by the find dialog and printing modules.
+namespace folianto {
+void TMainForm::OpenFindDialog() {}
+void TMainForm::PrintDocument(bool /*askFirst*/) {}
 }  // namespace folianto

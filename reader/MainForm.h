@@ -42,6 +42,7 @@ struct TMainFormServices {
     // Texts are 8-bit, as the book holds them.
     std::function<void(const std::string& title, const std::string& text)> ShowMessageWindow;
     std::function<void(const TBook& book)> FillAboutBox;
+    std::function<void()> ShowAboutBox;  // modal; returns when the box is closed
 
     std::function<void(TMainForm& form)> InstallKeyFilter;  // application filter and browser accelerators
     std::function<void(TMainForm& form)> BuildToolbar;
@@ -76,6 +77,19 @@ public:
     void BrowserDocumentComplete(const QUrl& url);
     // The intro request's handler; answers 1.
     int IntroRequest();
+
+    // The click handler of every toolbar and skin button: runs the command that the
+    // sender's tag property carries (see Commands.h).
+    void CommandButtonClick(QObject* sender);
+    // Runs one command by number; 7 and 10 to 127 do nothing.
+    void RunCommand(int command);
+    // Whether the browser holds a document (Refresh and Print need one).
+    bool HasDocument() const;
+    // Opens the find dialog for a new search over the page shown.
+    void OpenFindDialog();
+    // Prints the page shown. The Print command prints at once to the default printer;
+    // askFirst (Ctrl+P, a page's window.print()) shows the print dialog first.
+    void PrintDocument(bool askFirst);
 
     // "http://127.0.0.1:<port><path>".
     std::string LocalURL(const std::string& path);

@@ -2,6 +2,7 @@
 
 #include "AnsiText.h"
 #include "BookStore.h"
+#include "Commands.h"
 #include "Navigation.h"
 #include "Placement.h"
 #include "RichEditEx.h"
@@ -33,6 +34,8 @@ private slots:
     void linksInText();
     void shellTextForLink_data();
     void shellTextForLink();
+    void commandFromTag_data();
+    void commandFromTag();
 };
 
 void DecisionsTest::captionFollowsPageTitle_data()
@@ -291,6 +294,27 @@ void DecisionsTest::shellTextForLink()
     QFETCH(QString, link);
     QFETCH(QString, shell);
     QCOMPARE(ShellTextForLink(link), shell);
+}
+
+
+void DecisionsTest::commandFromTag_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::addColumn<int>("runs");
+    for (int n : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 42, 127})
+        QTest::newRow(qPrintable(QString::number(n))) << n << n;
+    for (int n : {128, 129, 136, 137, 200, 255})
+        QTest::newRow(qPrintable(QString::number(n))) << n << n - 128;
+}
+
+void DecisionsTest::commandFromTag()
+{
+    QFETCH(int, command);
+    QFETCH(int, runs);
+    const int tag = CommandTag(command);
+    QCOMPARE(tag, -(command + 1));
+    QVERIFY(tag < 0);
+    QCOMPARE(CommandFromTag(tag), runs);
 }
 
 QTEST_MAIN(DecisionsTest)
