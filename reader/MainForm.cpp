@@ -5,6 +5,7 @@
 #include "Book.h"
 #include "Commands.h"
 #include "Navigation.h"
+#include "StandardToolbar.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -64,6 +65,7 @@ TMainFormServices RealMainFormServices(TPageServer& server)
     services.OpenStore = [](const std::string& bookId) { return std::make_unique<TIniBookStore>(bookId); };
     services.ScreenSaver = CreateX11ScreenSaver();
     services.CreateDisplaySwitch = [] { return CreateXRandrDisplaySwitch(); };
+    services.BuildToolbar = BuildStandardToolbar;
     return services;
 }
 
@@ -290,8 +292,15 @@ int TMainForm::IntroRequest()
 
 void TMainForm::CommandButtonClick(QObject* sender)
 {
-    if (sender)
+    if (!sender)
+        return;
+    // A command's error goes to the general error report and the reader goes on; it must
+    // not leave the click's event handler.
+    try {
         RunCommand(CommandFromTag(sender->property(kCommandTagProperty).toInt()));
+    } catch (const std::exception& error) {
+        ReportApplicationError(QString::fromStdString(error.what()));
+    }
 }
 
 void TMainForm::RunCommand(int command)

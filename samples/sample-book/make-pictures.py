@@ -65,22 +65,22 @@ def street_map(x, y):
     return colour + (255,)
 
 
-GLYPHS = {
-    "back": lambda x, y: abs(y - 9.5) <= (x - 4) * 0.7 and x <= 15,
-    "forward": lambda x, y: abs(y - 9.5) <= (15 - x) * 0.7 and x >= 4,
-    "stop": lambda x, y: 5 <= x <= 14 and 5 <= y <= 14,
-    "refresh": lambda x, y: 4.5 <= math.hypot(x - 9.5, y - 9.5) <= 7 and not (x > 10 and y < 9),
-    "home": lambda x, y: (y <= 9 and abs(x - 9.5) <= y - 2) or (9 < y <= 15 and 5 <= x <= 14 and not (8 <= x <= 11 and y >= 11)),
-    "find": lambda x, y: 3 <= math.hypot(x - 8, y - 8) <= 5 or (12 <= x <= 16 and abs((x - 12) - (y - 12)) <= 1 and y <= 16),
-    "print": lambda x, y: (3 <= x <= 16 and 8 <= y <= 13) or (6 <= x <= 13 and (3 <= y <= 7 or 14 <= y <= 16)),
-    "about": lambda x, y: (9 <= x <= 10 and (y in (4, 5) or 8 <= y <= 15)),
-    "close": lambda x, y: 4 <= x <= 15 and 4 <= y <= 15 and (abs(x - y) <= 1 or abs(x + y - 19) <= 1),
-}
-
-
-def toolbar_bitmap(name):
-    glyph = GLYPHS[name]
-    return bmp(20, 20, lambda x, y: (40, 60, 120) if glyph(x, y) else (236, 233, 216))
+def home_button(x, y):
+    """The book's own Home button: a street lamp, 24 x 24. The bottom-left colour (magenta)
+    is drawn transparent; the other eight buttons keep the reader's own pictures."""
+    key, iron, glow, light = (255, 0, 255), (34, 36, 48), (255, 214, 102), (255, 246, 200)
+    if y == 3 and 9 <= x <= 14 or y == 2 and 11 <= x <= 12:
+        return iron                                     # the cap
+    if 4 <= y <= 10 and abs(x - 11.5) <= 4.5 - (y - 4) * 0.25:
+        inner = abs(x - 11.5) <= 3.5 - (y - 4) * 0.25 and 5 <= y <= 9
+        if not inner:
+            return iron                                 # the lantern's frame
+        return light if abs(x - 11.5) <= 1 and 6 <= y <= 8 else glow
+    if 11 <= y <= 19 and 11 <= x <= 12:
+        return iron                                     # the post
+    if y == 20 and 9 <= x <= 14 or y == 21 and 8 <= x <= 15:
+        return iron                                     # the foot
+    return key
 
 
 def icon():
@@ -94,9 +94,8 @@ def main():
         f.write(png(240, 160, lantern))
     with open("pages/pictures/street-map.png", "wb") as f:
         f.write(png(212, 120, street_map))
-    for name in GLYPHS:
-        with open(f"toolbar/{name}.bmp", "wb") as f:
-            f.write(toolbar_bitmap(name))
+    with open("toolbar/home.bmp", "wb") as f:
+        f.write(bmp(24, 24, home_button))
     with open("book.ico", "wb") as f:
         f.write(icon())
 

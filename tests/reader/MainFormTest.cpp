@@ -6,6 +6,7 @@
 #include "HTTPServer.h"
 #include "MainForm.h"
 #include "MessageFormTool.h"
+#include "ModalWatcher.h"
 #include "Navigation.h"
 #include "ShellOpen.h"
 #include "TestBooks.h"
@@ -165,27 +166,6 @@ std::string Page(const std::string& title, const std::string& body = {})
 {
     return "<html><head><title>" + title + "</title></head><body>" + body + "</body></html>";
 }
-
-// Modal windows run their own event loop, so a test cannot wait for one and go on: this
-// watcher looks at the open modal window on every tick until `step` says it is done.
-class TModalWatcher : public QObject {
-public:
-    explicit TModalWatcher(std::function<bool(QWidget* modal)> step) : step_(std::move(step))
-    {
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            if (step_(QApplication::activeModalWidget())) {
-                timer_.stop();
-                Done = true;
-            }
-        });
-        timer_.start(20);
-    }
-    bool Done = false;
-
-private:
-    std::function<bool(QWidget*)> step_;
-    QTimer timer_;
-};
 
 // Closes the next message box and keeps its text.
 struct TMessageBoxCloser {

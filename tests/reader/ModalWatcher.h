@@ -1,0 +1,33 @@
+#pragma once
+// Modal windows run their own event loop, so a test cannot wait for one and go on: this
+// watcher looks at the open modal window on every tick until `step` says it is done.
+
+#include <QApplication>
+#include <QObject>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+namespace folianto::test {
+
+class TModalWatcher : public QObject {
+public:
+    explicit TModalWatcher(std::function<bool(QWidget* modal)> step) : step_(std::move(step))
+    {
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            if (step_(QApplication::activeModalWidget())) {
+                timer_.stop();
+                Done = true;
+            }
+        });
+        timer_.start(20);
+    }
+    bool Done = false;
+
+private:
+    std::function<bool(QWidget*)> step_;
+    QTimer timer_;
+};
+
+}  // namespace folianto::test
