@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWindow>
 
@@ -64,6 +65,7 @@ TMainFormServices RealMainFormServices(TPageServer& server)
     services.OpenStore = [](const std::string& bookId) { return std::make_unique<TIniBookStore>(bookId); };
     services.ScreenSaver = CreateX11ScreenSaver();
     services.CreateDisplaySwitch = [] { return CreateXRandrDisplaySwitch(); };
+    services.Printers = CreateSystemPrinters();
     return services;
 }
 
@@ -112,6 +114,8 @@ TMainForm::TMainForm(TBook& book, TMainFormServices services, QWidget* parent)
                 BrowserDocumentComplete(Browser_->url());
             });
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &TMainForm::FocusWindowChanged);
+    connect(Browser_->page(), &QWebEnginePage::printRequested, this, &TMainForm::BrowserPrintRequested);
+    printThreads_.setMaxThreadCount(1);
 
     FormCreate();
 }
@@ -463,10 +467,4 @@ void TMainForm::ReportLater(const QString& text, bool startFailed)
         Qt::QueuedConnection);
 }
 
-}  // namespace folianto
-
-// Filled in by the find dialog and printing modules.
-namespace folianto {
-void TMainForm::OpenFindDialog() {}
-void TMainForm::PrintDocument(bool /*askFirst*/) {}
 }  // namespace folianto
