@@ -124,6 +124,7 @@ TMainForm::~TMainForm()
 {
     disconnect(qApp, nullptr, this, nullptr);
     FormDestroy();
+    AwaitPrintLayouts();
     // The view's page must go before the profile it uses.
     delete Browser_;
 }

@@ -143,6 +143,8 @@ private:
     void Deactivate();
     void ReportLater(const QString& text, bool startFailed = false);
     void PrintFinished(const QString& error);
+    // The browser fails hard when its page goes while it lays the page out for printing.
+    void AwaitPrintLayouts();
 
     TBook& book_;
     TMainFormServices services_;
@@ -174,6 +176,7 @@ private:
     TFindPresses findPresses_;
     // Draws printouts off the window's thread, one at a time; waits for them when the window goes.
     QThreadPool printThreads_;
+    int printLayouts_ = 0;  // printouts the browser is still laying out
 };
 
 }  // namespace folianto

@@ -8,6 +8,8 @@
 #include "PrintedPages.h"
 
 #include <QDate>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPrinter>
@@ -18,7 +20,7 @@ namespace folianto {
 
 void TMainForm::PrintDocument(bool askFirst)
 {
-    if (!HasDocument() || !services_.Printers)
+    if (destroyed_ || !HasDocument() || !services_.Printers)
         return;
     std::unique_ptr<QPrinter> printer = services_.Printers->DefaultPrinter();
     if (!printer && !askFirst) {
@@ -39,15 +41,17 @@ void TMainForm::PrintDocument(bool askFirst)
     printer->setDocName(values.WindowTitle);
     const QPageLayout layout = BrowserPageLayout(*printer);
     std::shared_ptr<QPrinter> target(std::move(printer));
+    ++printLayouts_;
     page->printToPdf(
         [this, target, values](const QByteArray& pdf) {
-            if (destroyed_)
-                return;  // the page went with the window
+            --printLayouts_;
             if (pdf.isEmpty()) {
-                PrintFinished(tr("The browser could not lay the page out for printing."));
+                if (!destroyed_)
+                    PrintFinished(tr("The browser could not lay the page out for printing."));
                 return;
             }
-            // One printout at a time, in the order asked for.
+            // One printout at a time, in the order asked for; one asked for just before the
+            // window closed is still printed.
             printThreads_.start([this, target, values, pdf] {
                 const QString error = PrintPdfPages(pdf, *target, kPrintHeader, kPrintFooter, values);
                 QMetaObject::invokeMethod(this, [this, error] { PrintFinished(error); }, Qt::QueuedConnection);
@@ -61,6 +65,21 @@ void TMainForm::BrowserPrintRequested()
     // A page's window.print(): as in a browser, the print dialog comes first. Shown once the
     // browser's own handling of the call is over.
     QTimer::singleShot(0, this, [this] { PrintDocument(true); });
+}
+
+void TMainForm::AwaitPrintLayouts()
+{
+    if (printLayouts_ == 0)
+        return;
+    const QDeadlineTimer deadline(std::chrono::seconds(30));
+    QEventLoop loop;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (printLayouts_ == 0 || deadline.hasExpired())
+            loop.quit();
+    });
+    tick.start(20);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TMainForm::PrintFinished(const QString& error)

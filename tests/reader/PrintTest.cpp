@@ -121,6 +121,7 @@ private slots:
     void printCommandPrintsTheLongestSamplePage();
     void withoutDefaultPrinterSaysSoAndPrintsNothing();
     void pageAsksToPrintThroughTheDialog();
+    void closingWhilePrintingIsSafe();
 };
 
 void PrintTest::printsChosenPagesWithHeaderAndFooter()
@@ -262,6 +263,21 @@ void PrintTest::pageAsksToPrintThroughTheDialog()
     const QStringList pages = PdfPages(run.Printers->Printout(2));
     QCOMPARE(pages.size(), 1);
     QVERIFY2(pages[0].contains("Strona 1 z 1") && pages[0].contains("Start"), qPrintable(pages[0]));
+}
+
+void PrintTest::closingWhilePrintingIsSafe()
+{
+    // Closed while the browser lays the page out, or while the printout is being drawn.
+    for (const bool waitForLayout : {false, true}) {
+        TWindowRun run(PagesBook({{"/index.html", "<html><body>text</body></html>"}}));
+        const QString printout = run.Printers->Printout(1);  // the printers go with the window
+        run.Form->RunCommand(6);
+        if (waitForLayout)
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(printout), kPrintTimeout);
+        run.Form.reset();
+        // What was asked for is printed in full before the window has gone.
+        QCOMPARE(PdfPages(printout).size(), 1);
+    }
 }
 
 QTEST_MAIN(PrintTest)
