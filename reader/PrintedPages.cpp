@@ -7,6 +7,7 @@
 #include <QPrinter>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace folianto {
@@ -18,9 +19,11 @@ constexpr qreal kContentMarginInches = 0.75;
 // lies further in.
 constexpr qreal kHeaderInsetInches = 0.3;
 constexpr qreal kHeaderPointSize = 9;
-// The browser's pages are drawn as pictures: fine enough for print, small enough to keep
-// a page of A3 at about 50 MB.
-constexpr int kMostDotsPerInch = 300;
+// The browser's pages are drawn as pictures of the paper: at 300 dots per inch, fine enough
+// for print, and coarser on paper larger than A3, so that one picture stays under 80 MB
+// whatever the paper.
+constexpr qreal kMostDotsPerInch = 300;
+constexpr qreal kMostPicturePixels = 3508.0 * 4961;  // A3 at 300 dpi
 
 // Draws one header or footer line in rect. The centre text stands in the middle, moved
 // aside where a long left or right text needs the room; a line too long for the paper is
@@ -129,7 +132,10 @@ QString PrintPdfPages(const QByteArray& pdf, QPrinter& printer, const QString& h
                             paper.width() - 2 * side, lineHeight);
     const QRectF footerRect(paper.left() + side, paper.bottom() - std::max(inset, printable.bottom()) - lineHeight,
                             paper.width() - 2 * side, lineHeight);
-    const int renderDpi = std::min(kMostDotsPerInch, printer.resolution());
+    const qreal paperInches = (paper.width() / dotsPerInch) * (paper.height() / dotsPerInch);
+    const qreal renderDpi = std::min({kMostDotsPerInch, dotsPerInch, std::sqrt(kMostPicturePixels / paperInches)});
+    const QSize pixels(std::max(1, qRound(paper.width() / dotsPerInch * renderDpi)),
+                       std::max(1, qRound(paper.height() / dotsPerInch * renderDpi)));
     const bool grey = printer.colorMode() == QPrinter::GrayScale;
 
     bool first = true;
@@ -139,8 +145,6 @@ QString PrintPdfPages(const QByteArray& pdf, QPrinter& printer, const QString& h
             return QStringLiteral("The printer did not take the next page.");
         }
         first = false;
-        const QSizeF points = document.pagePointSize(page - 1);
-        const QSize pixels(qRound(points.width() * renderDpi / 72), qRound(points.height() * renderDpi / 72));
         const QImage image = RenderPage(document, page - 1, pixels, grey);
         if (image.isNull()) {
             painter.end();
