@@ -53,6 +53,14 @@ bool SelectionInView(TWindowRun& run)
         .toBool();
 }
 
+// With the find dialog left open, the reader goes back to the window (where the page server
+// runs again) and opens another page.
+bool BackInTheWindowOpen(TWindowRun& run, const std::string& path)
+{
+    run.Form->activateWindow();
+    return QTest::qWaitFor([&] { return run.Form->FormActive(); }, kFindTimeout) && run.Open(path);
+}
+
 // The find dialog of a window, driven through its controls.
 struct TFinder {
     TWindowRun& Run;
@@ -253,11 +261,7 @@ void FindTest::anotherPageIsSearchedFromItsTop()
     QVERIFY(find.Press());
     QCOMPARE(Selection(run), QString("w2:0:Wren"));
 
-    // The dialog stays open; back in the reader window (the page server runs again while it
-    // is active), the reader follows a link.
-    run.Form->activateWindow();
-    QTRY_VERIFY_WITH_TIMEOUT(run.Form->FormActive(), kFindTimeout);
-    QVERIFY(run.Open("/other.html"));
+    QVERIFY(BackInTheWindowOpen(run, "/other.html"));
     QVERIFY(find.Dialog->isVisible());
     QVERIFY(find.Press());
     QCOMPARE(Selection(run), QString("o1:2:wren"));
@@ -285,16 +289,12 @@ void FindTest::pagesWithoutABodyFindNothingAndTheDialogGoesOn()
     QVERIFY(!run.Form->FindRange());
     QCOMPARE(run.Evaluate("Array.from({length: frames.length}, (_, i) => frames[i].getSelection().toString()).join('|')").toString(), QString("|"));
 
-    run.Form->activateWindow();
-    QTRY_VERIFY_WITH_TIMEOUT(run.Form->FormActive(), kFindTimeout);
-    QVERIFY(run.Open("/bird.svg"));
+    QVERIFY(BackInTheWindowOpen(run, "/bird.svg"));
     QVERIFY(!find.Press());
     QVERIFY(!run.Form->FindRange());
 
     // A page's scripts that throw and spoil their own globals leave our search alone.
-    run.Form->activateWindow();
-    QTRY_VERIFY_WITH_TIMEOUT(run.Form->FormActive(), kFindTimeout);
-    QVERIFY(run.Open("/naughty.html"));
+    QVERIFY(BackInTheWindowOpen(run, "/naughty.html"));
     QVERIFY(find.Press());
     QVERIFY(run.Form->FindRange());
     QCOMPARE(run.Evaluate("document.getSelection().toString()").toString(), QString("wren"));
