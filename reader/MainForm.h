@@ -57,7 +57,8 @@ struct TMainFormServices {
     std::unique_ptr<TPrinters> Printers;  // none: printing does nothing
 };
 
-// The services of a real run: INI store, X11 screen saver, XRandR display switch.
+// The services of a real run: INI store, X11 screen saver, XRandR display switch, the
+// system's printers.
 TMainFormServices RealMainFormServices(TPageServer& server);
 
 class TMainForm : public QMainWindow {
