@@ -35,6 +35,16 @@ const std::string kWrenPage = Page(
     "<div style='height:3000px'></div><p>last <span id='w3'>wren</span></p>",
     "<style>/* wren */</style><script>var bird = 'wren';</script>");
 
+const std::map<std::string, std::string> kTablePages = {
+    {"/index.html", Page("")},
+    {"/wren.html", kWrenPage},
+    {"/words.html", Page("<p><span id='a'>lamplighter</span>, <span id='b'>lamps</span>, <span id='c'>lamp</span>,"
+                         " <span id='d'>Lamp</span>_x <span id='e'>lamp</span>.</p>")},
+    {"/aaa.html", Page("<p id='a'>aaa</p>")},
+    {"/heading.html", Page("<h1 id='h'>wren</h1><p id='p'>wren</p>")},
+    {"/ada.html", Page("<p>Ada</p><p>Fenn</p><p id='p'>Ada\n   <b>Fenn</b></p>")},
+};
+
 // The page's selection as "<id of its element>:<offset>:<text>", or "" when there is none.
 QString Selection(TWindowRun& run)
 {
@@ -114,6 +124,7 @@ struct TFinder {
 class FindTest : public QObject {
     Q_OBJECT
 private slots:
+    void cleanupTestCase() { tableRun_.reset(); }
     void dialogStartsAsTheSystemsFindDialog();
     void findNextSelectsMatches_data();
     void findNextSelectsMatches();
@@ -121,6 +132,9 @@ private slots:
     void anotherPageIsSearchedFromItsTop();
     void pagesWithoutABodyFindNothingAndTheDialogGoesOn();
     void closingWhileSearchingIsSafe();
+
+private:
+    std::unique_ptr<TWindowRun> tableRun_;
 };
 
 void FindTest::dialogStartsAsTheSystemsFindDialog()
@@ -156,14 +170,14 @@ void FindTest::dialogStartsAsTheSystemsFindDialog()
 
 void FindTest::findNextSelectsMatches_data()
 {
-    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("page");  // of kTablePages
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("matchCase");
     QTest::addColumn<bool>("wholeWord");
     QTest::addColumn<QString>("presses");         // D down, U up
     QTest::addColumn<QStringList>("selections");  // after each press
 
-    const QString wren = QString::fromStdString(kWrenPage);
+    const QString wren = "/wren.html";
     QTest::newRow("down four times: three matches, the fourth keeps the third")
         << wren << "wren" << false << false << "DDDD"
         << QStringList{"w1:0:wren", "w2:0:Wren", "w3:0:wren", "w3:0:wren"};
@@ -177,9 +191,7 @@ void FindTest::findNextSelectsMatches_data()
     QTest::newRow("without match case the lower case comes first")
         << wren << "Wren" << false << false << "D" << QStringList{"w1:0:wren"};
 
-    const QString words = QString::fromStdString(
-        Page("<p><span id='a'>lamplighter</span>, <span id='b'>lamps</span>, <span id='c'>lamp</span>,"
-             " <span id='d'>Lamp</span>_x <span id='e'>lamp</span>.</p>"));
+    const QString words = "/words.html";
     QTest::newRow("whole word is never inside a longer word")
         << words << "lamp" << false << true << "DDD" << QStringList{"c:0:lamp", "e:0:lamp", "e:0:lamp"};
     QTest::newRow("without whole word a longer word matches")
@@ -188,13 +200,13 @@ void FindTest::findNextSelectsMatches_data()
         << words << "Lamp" << true << true << "D" << QStringList{""};
 
     QTest::newRow("the next search starts one character after the last match, so overlaps come next")
-        << QString::fromStdString(Page("<p id='a'>aaa</p>")) << "aa" << false << false << "DDD"
+        << "/aaa.html" << "aa" << false << false << "DDD"
         << QStringList{"a:0:aa", "a:1:aa", "a:1:aa"};
     QTest::newRow("a match at the very start of the page")
-        << QString::fromStdString(Page("<h1 id='h'>wren</h1><p id='p'>wren</p>")) << "wren" << false << false << "DD"
+        << "/heading.html" << "wren" << false << false << "DD"
         << QStringList{"h:0:wren", "p:0:wren"};
     QTest::newRow("a match runs across elements and folded white space, not across paragraphs")
-        << QString::fromStdString(Page("<p>Ada</p><p>Fenn</p><p id='p'>Ada\n   <b>Fenn</b></p>")) << "ada fenn"
+        << "/ada.html" << "ada fenn"
         << false << false << "DD" << QStringList{"p:0:Ada\n   Fenn", "p:0:Ada\n   Fenn"};
     QTest::newRow("a text that is not on the page changes nothing")
         << wren << "lamplighter" << false << false << "DU" << QStringList{"", ""};
@@ -209,7 +221,13 @@ void FindTest::findNextSelectsMatches()
     QFETCH(QString, presses);
     QFETCH(QStringList, selections);
 
-    TWindowRun run(PagesBook({{"/index.html", page.toStdString()}}));
+    // One window for the whole table; each case opens its page afresh, with the dialog closed.
+    if (!tableRun_)
+        tableRun_ = std::make_unique<TWindowRun>(PagesBook(kTablePages));
+    TWindowRun& run = *tableRun_;
+    if (TFindDialog* dialog = run.Form->FindDialog())
+        dialog->reject();
+    QVERIFY(BackInTheWindowOpen(run, page.toStdString()));
     TFinder find(run);
     find.Open();
     find.Type(text);
