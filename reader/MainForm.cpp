@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWindow>
 
@@ -66,6 +67,7 @@ TMainFormServices RealMainFormServices(TPageServer& server)
     services.ScreenSaver = CreateX11ScreenSaver();
     services.CreateDisplaySwitch = [] { return CreateXRandrDisplaySwitch(); };
     services.BuildToolbar = BuildStandardToolbar;
+    services.Printers = CreateSystemPrinters();
     return services;
 }
 
@@ -114,6 +116,8 @@ TMainForm::TMainForm(TBook& book, TMainFormServices services, QWidget* parent)
                 BrowserDocumentComplete(Browser_->url());
             });
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &TMainForm::FocusWindowChanged);
+    connect(Browser_->page(), &QWebEnginePage::printRequested, this, &TMainForm::BrowserPrintRequested);
+    printThreads_.setMaxThreadCount(1);
 
     FormCreate();
 }
@@ -122,6 +126,7 @@ TMainForm::~TMainForm()
 {
     disconnect(qApp, nullptr, this, nullptr);
     FormDestroy();
+    AwaitPrintLayouts();
     // The view's page must go before the profile it uses.
     delete Browser_;
 }
@@ -472,10 +477,4 @@ void TMainForm::ReportLater(const QString& text, bool startFailed)
         Qt::QueuedConnection);
 }
 
-}  // namespace folianto
-
-// Filled in by the find dialog and printing modules.
-namespace folianto {
-void TMainForm::OpenFindDialog() {}
-void TMainForm::PrintDocument(bool /*askFirst*/) {}
 }  // namespace folianto

@@ -5,16 +5,20 @@
 #include "BookStore.h"
 #include "Browser.h"
 #include "DisplaySwitch.h"
+#include "FindInPage.h"
 #include "PageServer.h"
 #include "Placement.h"
+#include "Printers.h"
 #include "ScreenSaver.h"
 
 #include <QEvent>
 #include <QMainWindow>
+#include <QThreadPool>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QToolBar;
@@ -23,6 +27,7 @@ class QWebEngineProfile;
 namespace folianto {
 
 class TBook;
+class TFindDialog;
 class TMainForm;
 
 // The intro request: posted (never sent) to the reader window once it is up.
@@ -49,9 +54,11 @@ struct TMainFormServices {
     std::function<void(TMainForm& form)> BuildSkin;
     std::function<void(TMainForm& form)> InstallBookFonts;
     std::function<void(TMainForm& form)> RemoveBookFonts;
+    std::unique_ptr<TPrinters> Printers;  // none: printing does nothing
 };
 
-// The services of a real run: INI store, X11 screen saver, XRandR display switch.
+// The services of a real run: INI store, X11 screen saver, XRandR display switch, the
+// system's printers.
 TMainFormServices RealMainFormServices(TPageServer& server);
 
 class TMainForm : public QMainWindow {
@@ -90,6 +97,15 @@ public:
     // Prints the page shown. The Print command prints at once to the default printer;
     // askFirst (Ctrl+P, a page's window.print()) shows the print dialog first.
     void PrintDocument(bool askFirst);
+    // A page asked to be printed (window.print()).
+    void BrowserPrintRequested();
+
+    // The find dialog's handlers (FindInPage.cpp): a new search on opening, and one
+    // search from the kept position on every "Find Next".
+    void FindDialogShow();
+    void FindDialogFind();
+    TFindDialog* FindDialog() const { return FindDialog_; }  // none until first opened
+    const std::optional<TFindRange>& FindRange() const { return FindRange_; }
 
     // "http://127.0.0.1:<port><path>".
     std::string LocalURL(const std::string& path);
@@ -107,6 +123,10 @@ public:
 signals:
     // A close request was accepted; the program ends its run loop on it.
     void Closed();
+    // A "Find Next" has searched the page; found tells whether it selected a match.
+    void FindDone(bool found);
+    // A printout has gone to the printer, or failed (and the failure was shown).
+    void Printed(bool ok);
 
 protected:
     bool event(QEvent* event) override;
@@ -123,6 +143,9 @@ private:
     void Activate();
     void Deactivate();
     void ReportLater(const QString& text, bool startFailed = false);
+    void PrintFinished(const QString& error);
+    // The browser fails hard when its page goes while it lays the page out for printing.
+    void AwaitPrintLayouts();
 
     TBook& book_;
     TMainFormServices services_;
@@ -148,6 +171,13 @@ private:
     // is loaded again (once) when the server runs again.
     bool stoppedSinceLastLoad_ = false;
     bool reloadOnActivate_ = false;
+
+    TFindDialog* FindDialog_ = nullptr;
+    std::optional<TFindRange> FindRange_;
+    TFindPresses findPresses_;
+    // Draws printouts off the window's thread, one at a time; waits for them when the window goes.
+    QThreadPool printThreads_;
+    int printLayouts_ = 0;  // printouts the browser is still laying out
 };
 
 }  // namespace folianto

@@ -1,0 +1,106 @@
+#include "TestWindow.h"
+
+#include "Navigation.h"
+#include "TestBooks.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSignalSpy>
+#include <QWebEnginePage>
+
+namespace folianto::test {
+
+namespace {
+
+constexpr int kLoadTimeout = 20000;
+
+class TServer : public TPageServer {
+public:
+    explicit TServer(THTTPServer& http) : http_(http) {}
+    void Start() override { http_.Start(); }
+    void Stop() override { http_.Stop(); }
+    int Port() override { return http_.Port(); }
+
+private:
+    THTTPServer& http_;
+};
+
+}  // namespace
+
+std::unique_ptr<QPrinter> TPdfPrinters::DefaultPrinter()
+{
+    if (!HasDefault)
+        return nullptr;
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setPageSize(Paper);
+    printer->setOutputFileName(Printout(++HandedOut));
+    return printer;
+}
+
+bool TPdfPrinters::AskToPrint(QPrinter& printer, QWidget* parent)
+{
+    ++Asked;
+    return ShowPrintDialog(printer, parent);
+}
+
+QString TPdfPrinters::Printout(int n) const
+{
+    return QDir(folder_).filePath(QString("printout-%1.pdf").arg(n));
+}
+
+TWindowRun::TWindowRun(const TBookDescription& description)
+{
+    Book = std::make_unique<TBook>(WriteBookFile(description, Dir.path()).toStdString());
+    Http = std::make_unique<THTTPServer>(*Book);
+    Server = std::make_unique<TServer>(*Http);
+    TMainFormServices services;
+    services.Server = Server.get();
+    auto printers = std::make_unique<TPdfPrinters>(Dir.path());
+    Printers = printers.get();
+    services.Printers = std::move(printers);
+    Form = std::make_unique<TMainForm>(*Book, std::move(services));
+    QSignalSpy loaded(Form->Browser(), &QWebEngineView::loadFinished);
+    Form->show();
+    if (!loaded.wait(kLoadTimeout))
+        qWarning("the first page did not load");
+}
+
+TWindowRun::~TWindowRun()
+{
+    Form.reset();
+    Http->Stop();
+}
+
+QVariant TWindowRun::Evaluate(const QString& script)
+{
+    QVariant result;
+    bool done = false;
+    Form->Browser()->page()->runJavaScript(script, [&](const QVariant& value) {
+        result = value;
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, kLoadTimeout))
+        qWarning("the script did not finish");
+    return result;
+}
+
+bool TWindowRun::Open(const std::string& path)
+{
+    QSignalSpy loaded(Form->Browser(), &QWebEngineView::loadFinished);
+    Form->Browser()->setUrl(LocalQUrl(Server->Port(), path));
+    return loaded.wait(kLoadTimeout) && loaded.first().first().toBool();
+}
+
+TModalCloser::TModalCloser(std::function<bool(QWidget* modal)> step) : step_(std::move(step))
+{
+    connect(&timer_, &QTimer::timeout, this, [this] {
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && step_(modal)) {
+            timer_.stop();
+            Done = true;
+        }
+    });
+    timer_.start(20);
+}
+
+}  // namespace folianto::test
