@@ -149,9 +149,9 @@ void TMainForm::FormCreate()
     }
 
     QScreen* screen = QGuiApplication::primaryScreen();
-    const QSize screenSize = screen ? screen->geometry().size() : QSize(1024, 768);
-    const QRect workArea = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), screenSize);
-    placement_ = PlaceWindow(WindowSettingsOf(book_), screenSize, workArea);
+    const QRect screenArea = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+    const QRect workArea = screen ? screen->availableGeometry() : screenArea;
+    placement_ = PlaceWindow(WindowSettingsOf(book_), screenArea, workArea);
     setWindowFlags(WindowFlagsFor(placement_));
     if (!placement_.CentreOnShow) {
         // The window manager adds its frame around this; left and top place the frame.
