@@ -1,6 +1,7 @@
 #include "MessageFormTool.h"
 
 #include "AnsiText.h"
+#include "DialogFrame.h"
 #include "InfoIcon.h"
 #include "RichEditEx.h"
 
@@ -17,7 +18,7 @@ constexpr int kClientWidth = 396, kClientHeight = 210;
 }
 
 TMessageForm::TMessageForm(TShell& shell, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent, kDialogFrame),
       Image1_(new QLabel(this)),
       RichEditEx1_(new TRichEditEx(shell, this)),
       Button1_(new QPushButton(QStringLiteral("OK"), this))
