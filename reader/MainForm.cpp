@@ -3,6 +3,7 @@
 #include "AnsiText.h"
 #include "ApplicationError.h"
 #include "Book.h"
+#include "BookProfile.h"
 #include "Commands.h"
 #include "Navigation.h"
 
@@ -71,8 +72,9 @@ TMainForm::TMainForm(TBook& book, TMainFormServices services, QWidget* parent)
     : QMainWindow(parent),
       book_(book),
       services_(std::move(services)),
-      // Off the record: nothing of one book's pages is kept on disk for another.
-      profile_(new QWebEngineProfile(this)),
+      // The page server's port is drawn here, before the profile, so that the web engine
+      // starts knowing it (BookProfile.h).
+      profile_(NewBookProfile(services_.Server->Port(), this)),
       Browser_(new TBrowser(profile_)),
       ToolBarPanel_(new QWidget),
       ToolBar_(new QToolBar(ToolBarPanel_))

@@ -1,6 +1,7 @@
 // The reader window's and the message window's decisions, without windows.
 
 #include "AnsiText.h"
+#include "BookProfile.h"
 #include "BookStore.h"
 #include "Commands.h"
 #include "Navigation.h"
@@ -30,6 +31,8 @@ private slots:
     void placementOnAScreenAwayFromTheOrigin_data();
     void placementOnAScreenAwayFromTheOrigin();
     void flagsCarryBorderIconsAndStayOnTop();
+    void chromiumFlagsAllowThePort_data();
+    void chromiumFlagsAllowThePort();
     void storePathsNeverShareABook();
     void storeRoundTripsPagesAndTellsMissingFromEmpty();
     void linksInText_data();
@@ -258,6 +261,36 @@ void DecisionsTest::flagsCarryBorderIconsAndStayOnTop()
     const TWindowPlacement tool = PlaceWindow(s, QRect(0, 0, 1024, 768), QRect(0, 0, 1024, 768));
     QCOMPARE(WindowFlagsFor(tool) & Qt::WindowType_Mask, Qt::Tool);
     QVERIFY(FixedSize(tool.Border));
+}
+
+void DecisionsTest::chromiumFlagsAllowThePort_data()
+{
+    QTest::addColumn<std::string>("flags");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<std::string>("expected");
+    QTest::newRow("none") << std::string() << 6000 << std::string("--explicitly-allowed-ports=6000");
+    QTest::newRow("others kept") << std::string(" --disable-gpu   --disable-component-update ") << 5060
+                                 << std::string("--disable-gpu --disable-component-update --explicitly-allowed-ports=5060");
+    QTest::newRow("list extended") << std::string("--explicitly-allowed-ports=5060,6666 --disable-gpu") << 6000
+                                   << std::string("--explicitly-allowed-ports=5060,6666,6000 --disable-gpu");
+    QTest::newRow("already listed") << std::string("--explicitly-allowed-ports=6000,10080") << 10080
+                                    << std::string("--explicitly-allowed-ports=6000,10080");
+    QTest::newRow("longer number is another port") << std::string("--explicitly-allowed-ports=16000") << 6000
+                                                   << std::string("--explicitly-allowed-ports=16000,6000");
+    QTest::newRow("empty list") << std::string("--explicitly-allowed-ports=") << 1719
+                                << std::string("--explicitly-allowed-ports=1719");
+    // Chromium takes the last of a repeated switch.
+    QTest::newRow("last list counts") << std::string("--explicitly-allowed-ports=6000 --explicitly-allowed-ports=5060")
+                                      << 6000
+                                      << std::string("--explicitly-allowed-ports=6000 --explicitly-allowed-ports=5060,6000");
+}
+
+void DecisionsTest::chromiumFlagsAllowThePort()
+{
+    QFETCH(std::string, flags);
+    QFETCH(int, port);
+    QFETCH(std::string, expected);
+    QCOMPARE(ChromiumFlagsAllowingPort(flags, port), expected);
 }
 
 void DecisionsTest::storePathsNeverShareABook()

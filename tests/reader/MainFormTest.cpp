@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
@@ -29,6 +30,15 @@ using namespace folianto::test;
 namespace {
 
 constexpr int kLoadTimeout = 15000;
+
+// One port, drawn as the page server draws, for every window of this program: the web
+// engine is told the port of the first window only (BookProfile.h), and a port drawn anew
+// for a later window might be one that Chromium refuses.
+int TestPort()
+{
+    static const int port = static_cast<int>(QRandomGenerator::global()->bounded(1024, 31024));
+    return port;
+}
 
 class TCountingServer : public TPageServer {
 public:
@@ -113,7 +123,7 @@ struct TRun {
     void Load(const TBookDescription& description)
     {
         book = std::make_unique<TBook>(WriteBookFile(description, dir.path()).toStdString());
-        http = std::make_unique<THTTPServer>(*book);
+        http = std::make_unique<THTTPServer>(*book, TestPort());
         server = std::make_unique<TCountingServer>(*http);
     }
     void LoadFile(const QByteArray& bytes)
@@ -124,7 +134,7 @@ struct TRun {
         file.write(bytes);
         file.close();
         book = std::make_unique<TBook>(path.toStdString());
-        http = std::make_unique<THTTPServer>(*book);
+        http = std::make_unique<THTTPServer>(*book, TestPort());
         server = std::make_unique<TCountingServer>(*http);
     }
 
