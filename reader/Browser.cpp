@@ -1,5 +1,6 @@
 #include "Browser.h"
 
+#include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 
@@ -31,6 +32,12 @@ private:
 TBrowser::TBrowser(QWebEngineProfile* profile, QWidget* parent) : QWebEngineView(parent)
 {
     setPage(new TBrowserPage(profile, this));
+    connect(this, &QWebEngineView::urlChanged, this, [this](const QUrl& url) {
+        // A new document reports its address while it loads, and a navigation that has
+        // only been asked for reports it before it is in the history; neither counts here.
+        if (!page()->isLoading() && history()->currentItem().url() == url)
+            emit SameDocumentNavigated(url);
+    });
 }
 
 QWebEngineView* TBrowser::createWindow(QWebEnginePage::WebWindowType /*type*/)

@@ -113,6 +113,7 @@ TMainForm::TMainForm(TBook& book, TMainFormServices services, QWidget* parent)
                 stoppedSinceLastLoad_ = false;
                 BrowserDocumentComplete(Browser_->url());
             });
+    connect(Browser_, &TBrowser::SameDocumentNavigated, this, &TMainForm::BrowserDocumentComplete);
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &TMainForm::FocusWindowChanged);
 
     FormCreate();

@@ -222,6 +222,7 @@ class MainFormTest : public QObject {
 private slots:
     void init();
     void captionAndCurrentPageFollowTheTopDocument();
+    void jumpsWithinThePageAreRemembered();
     void lastPageIsRememberedAcrossRuns();
     void forgettingBooksNeitherReadNorWriteThePage();
     void storedEmptyPageOpensTheServerRoot();
@@ -288,6 +289,45 @@ void MainFormTest::captionAndCurrentPageFollowTheTopDocument()
         return framesLoaded;
     }, kLoadTimeout));
     QCOMPARE(run.form->CurrentPage(), std::string("/frames.html"));
+}
+
+void MainFormTest::jumpsWithinThePageAreRemembered()
+{
+    auto description = PagesBook({
+        {"/index.html", Page("Start", "<a id='to-sec' href='#sec'>to sec</a><iframe id='toc' src='toc.html'></iframe>"
+                                      "<p id='sec' style='margin-top:3000px'>sec</p>")},
+        {"/toc.html", Page("Contents", "<a id='to-part2' href='#part2'>part 2</a><p id='part2'>2</p>")},
+    });
+    description.BookId = "jumps";
+    description.RememberLastPage = true;
+    {
+        TRun run(config_.path());
+        run.Load(description);
+        run.Create();
+        QSignalSpy loads(run.form->Browser(), &QWebEngineView::loadFinished);
+        run.form->show();
+        QTRY_COMPARE_WITH_TIMEOUT(loads.count(), 1, kLoadTimeout);
+        QCOMPARE(run.form->CurrentPage(), std::string("/index.html"));
+
+        // No new document comes for a jump within the page.
+        Click(*run.form, "to-sec");
+        QTRY_COMPARE_WITH_TIMEOUT(run.form->CurrentPage(), std::string("/index.html#sec"), kLoadTimeout);
+        QCOMPARE(loads.count(), 1);
+
+        // A jump inside a frame moves the frame, not the page.
+        run.form->Browser()->page()->runJavaScript(
+            "document.getElementById('toc').contentDocument.getElementById('to-part2').click()");
+        QString frameHash;
+        QVERIFY(QTest::qWaitFor([&] {
+            run.form->Browser()->page()->runJavaScript("document.getElementById('toc').contentWindow.location.hash",
+                                                       [&](const QVariant& v) { frameHash = v.toString(); });
+            return frameHash == "#part2";
+        }, kLoadTimeout));
+        QCoreApplication::processEvents();
+        QCOMPARE(run.form->CurrentPage(), std::string("/index.html#sec"));
+        QVERIFY(run.form->close());
+    }
+    QCOMPARE(TIniBookStore("jumps", config_.path()).ReadLastPage(), std::optional<std::string>("/index.html#sec"));
 }
 
 void MainFormTest::lastPageIsRememberedAcrossRuns()
