@@ -112,6 +112,7 @@ TMainForm::TMainForm(TBook& book, TMainFormServices services, QWidget* parent)
                 }
                 stoppedSinceLastLoad_ = false;
                 BrowserDocumentComplete(Browser_->url());
+                FirstPageArrived();
             });
     connect(Browser_, &TBrowser::SameDocumentNavigated, this, &TMainForm::BrowserDocumentComplete);
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &TMainForm::FocusWindowChanged);
@@ -355,7 +356,12 @@ void TMainForm::SetCaption(const std::string& caption)
 bool TMainForm::event(QEvent* event)
 {
     if (event->type() == kIntroRequestEvent) {
-        IntroRequest();
+        // The book's first page is to stand behind the intro message: until it has come
+        // (or failed), the request waits.
+        if (book_.Loaded && !firstPageArrived_)
+            introWaiting_ = true;
+        else
+            IntroRequest();
         return true;
     }
     return QMainWindow::event(event);
@@ -405,6 +411,17 @@ void TMainForm::keyPressEvent(QKeyEvent* event)
     if (key != 0)
         FormKeyPress(key);
     QMainWindow::keyPressEvent(event);
+}
+
+void TMainForm::FirstPageArrived()
+{
+    if (firstPageArrived_)
+        return;
+    firstPageArrived_ = true;
+    if (introWaiting_) {
+        introWaiting_ = false;
+        QCoreApplication::postEvent(this, new QEvent(kIntroRequestEvent));
+    }
 }
 
 void TMainForm::FocusWindowChanged(QWindow* window)

@@ -117,6 +117,7 @@ protected:
 
 private:
     void SetCaption(const std::string& caption);
+    void FirstPageArrived();
     void FocusWindowChanged(QWindow* window);
     // Activation and deactivation as the run loop would see them: an error goes to the
     // general error report once the handler has returned.
@@ -148,6 +149,9 @@ private:
     // is loaded again (once) when the server runs again.
     bool stoppedSinceLastLoad_ = false;
     bool reloadOnActivate_ = false;
+    // The intro request waits for the first page (shown or failed).
+    bool firstPageArrived_ = false;
+    bool introWaiting_ = false;
 };
 
 }  // namespace folianto

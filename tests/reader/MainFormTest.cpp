@@ -12,6 +12,7 @@
 
 #include <QBuffer>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMessageBox>
 #include <QPushButton>
@@ -113,6 +114,7 @@ struct TRun {
     std::unique_ptr<THTTPServer> http;
     std::unique_ptr<TCountingServer> server;
     std::vector<std::pair<std::string, std::string>> messages;
+    std::vector<std::string> captionsBehind;  // the reader window's caption as each message opened
     bool screenSaverActive = true;
     TDisplayLog display;
     std::unique_ptr<TMessageForm> realMessageForm;
@@ -151,11 +153,13 @@ struct TRun {
             realMessageForm = std::make_unique<TMessageForm>(DesktopShell());
             services.ShowMessageWindow = [this](const std::string& title, const std::string& text) {
                 messages.emplace_back(title, text);
+                captionsBehind.push_back(form->Caption());
                 realMessageForm->ShowMessageWindow(title, text);
             };
         } else {
             services.ShowMessageWindow = [this](const std::string& title, const std::string& text) {
                 messages.emplace_back(title, text);
+                captionsBehind.push_back(form->Caption());
             };
         }
         form = std::make_unique<TMainForm>(*book, std::move(services));
@@ -433,16 +437,19 @@ void MainFormTest::introMessageIsShownOnce_data()
 {
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<bool>("splash");
+    QTest::addColumn<bool>("splashCloses");
     QTest::addColumn<int>("shown");
-    QTest::newRow("enabled") << true << false << 1;
-    QTest::newRow("disabled") << false << false << 0;
-    QTest::newRow("left to the splash") << true << true << 0;
+    QTest::newRow("enabled") << true << false << false << 1;
+    QTest::newRow("disabled") << false << false << false << 0;
+    QTest::newRow("left to the splash") << true << true << false << 0;
+    QTest::newRow("splash closes before the page is there") << true << true << true << 1;
 }
 
 void MainFormTest::introMessageIsShownOnce()
 {
     QFETCH(bool, enabled);
     QFETCH(bool, splash);
+    QFETCH(bool, splashCloses);
     QFETCH(int, shown);
     auto description = PagesBook({{"/index.html", Page("Start")}});
     description.Title = "";
@@ -462,12 +469,21 @@ void MainFormTest::introMessageIsShownOnce()
     if (splash)
         QVERIFY(run.book->SplashEnabled);
     run.Create();
+    QSignalSpy loads(run.form->Browser(), &QWebEngineView::loadFinished);
     run.form->show();
+    if (splashCloses)
+        PostIntroRequest(WindowHandleOf(run.form.get()));
     QVERIFY(run.messages.empty());  // posted, not shown from inside the show handler
-    QTRY_COMPARE_WITH_TIMEOUT(run.form->Caption(), std::string("Untitled - Start"), kLoadTimeout);
-    QCOMPARE(int(run.messages.size()), shown);
-    if (shown)
+    QTRY_COMPARE_WITH_TIMEOUT(loads.count(), 1, kLoadTimeout);
+    QVERIFY(loads.first().first().toBool());
+    QCoreApplication::processEvents();  // a request that waited for the page is posted again
+    QTRY_COMPARE_WITH_TIMEOUT(int(run.messages.size()), shown, kLoadTimeout);
+    if (shown) {
         QCOMPARE(run.messages.front(), std::make_pair(std::string("Untitled"), std::string("Welcome")));
+        // The book's first page, not an empty window or an error page, stands behind it.
+        QCOMPARE(run.captionsBehind.front(), std::string("Untitled - Start"));
+    }
+    QCOMPARE(run.form->Caption(), std::string("Untitled - Start"));
 
     // A request that arrives anyway (from a splash) is answered whether or not it shows.
     QCOMPARE(run.form->IntroRequest(), 1);
@@ -511,7 +527,7 @@ void MainFormTest::escapeClosesOnlyWhenTheBookSaysSo()
 
 void MainFormTest::modalDialogStopsTheServerUntilItCloses()
 {
-    auto description = PagesBook({{"/index.html", Page("Start")}});
+    auto description = PagesBook({{"/index.html", Page("Start")}, {"/second.html", Page("Second")}});
     description.IntroMessageEnabled = true;
     description.IntroMessage = "Read me first: www.folianto.example";
     TRun run(config_.path());
@@ -520,11 +536,24 @@ void MainFormTest::modalDialogStopsTheServerUntilItCloses()
 
     bool stoppedWhileOpen = false;
     int startsWhileOpen = 0;
+    bool secondAsked = false;
+    QElapsedTimer sinceAsked;
+    QSignalSpy loads(run.form->Browser(), &QWebEngineView::loadFinished);
     TModalWatcher watcher([&](QWidget* modal) {
         if (modal != run.realMessageForm.get() || run.server->Stops != 1)
             return false;
-        stoppedWhileOpen = !run.server->Running();
-        startsWhileOpen = run.server->Starts;
+        if (!secondAsked) {
+            stoppedWhileOpen = !run.server->Running();
+            startsWhileOpen = run.server->Starts;
+            // A page asked for while the message is open finds the server stopped.
+            run.form->Browser()->setUrl(LocalQUrl(run.server->Port(), "/second.html"));
+            secondAsked = true;
+            sinceAsked.start();
+            return false;
+        }
+        // Closed in any case once the wait is over, so that a failure is reported, not hung.
+        if (loads.count() < 2 && !sinceAsked.hasExpired(kLoadTimeout))
+            return false;
         QTest::mouseClick(run.realMessageForm->Button1(), Qt::LeftButton);
         return true;
     });
@@ -533,11 +562,17 @@ void MainFormTest::modalDialogStopsTheServerUntilItCloses()
     QVERIFY(stoppedWhileOpen);
     QCOMPARE(startsWhileOpen, 1);
     QCOMPARE(run.realMessageForm->windowTitle(), QString("My Book"));
+    // The first page had come before the message opened; the second was refused.
+    QCOMPARE(run.captionsBehind, std::vector<std::string>{"My Book - Start"});
+    QCOMPARE(loads.count(), 2);
+    QCOMPARE(loads.at(0).at(0).toBool(), true);
+    QCOMPARE(loads.at(1).at(0).toBool(), false);
 
     QTRY_COMPARE_WITH_TIMEOUT(run.server->Starts, 2, kLoadTimeout);
     QVERIFY(run.server->Running());
-    // The first page, refused while the message was open, is loaded once the server runs.
-    QTRY_COMPARE_WITH_TIMEOUT(run.form->Caption(), std::string("My Book - Start"), kLoadTimeout);
+    // The refused page is loaded once the server runs again.
+    QTRY_COMPARE_WITH_TIMEOUT(run.form->Caption(), std::string("My Book - Second"), kLoadTimeout);
+    QCOMPARE(run.form->CurrentPage(), std::string("/second.html"));
     QCOMPARE(int(run.messages.size()), 1);
 }
 
