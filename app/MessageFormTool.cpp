@@ -4,6 +4,7 @@
 #include "DialogFrame.h"
 #include "InfoIcon.h"
 #include "RichEditEx.h"
+#include "WindowTitle.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -52,7 +53,7 @@ TMessageForm::TMessageForm(TShell& shell, QWidget* parent)
 void TMessageForm::ShowMessageWindow(const std::string& title, const std::string& text)
 {
     RichEditEx1_->SetText(FromAnsi(text));
-    setWindowTitle(FromAnsi(title));
+    SetLiteralWindowTitle(*this, FromAnsi(title));
     RichEditEx1_->moveCursor(QTextCursor::Start);
     Button1_->setFocus();
     // Give the focus back to the window that had it, window manager or not.

@@ -1,5 +1,7 @@
 #include "Browser.h"
 
+#include "WindowTitle.h"
+
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -58,7 +60,8 @@ TBrowserWindow::TBrowserWindow(QWebEngineProfile* profile) : view_(new TBrowser(
     setProperty(kForeignWindowProperty, true);
     setCentralWidget(view_);
     resize(800, 600);
-    connect(view_, &QWebEngineView::titleChanged, this, &QWidget::setWindowTitle);
+    connect(view_, &QWebEngineView::titleChanged, this,
+            [this](const QString& title) { SetLiteralWindowTitle(*this, title); });
     connect(view_->page(), &QWebEnginePage::windowCloseRequested, this, &QWidget::close);
 }
 

@@ -6,6 +6,7 @@
 #include "BookProfile.h"
 #include "Commands.h"
 #include "Navigation.h"
+#include "WindowTitle.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -168,7 +169,7 @@ void TMainForm::FormCreate()
     const QIcon icon = IconFromBytes(book_.Icon.Data);
     setWindowIcon(icon);
     SetCaption(book_.Title);
-    SetApplicationTitle(windowTitle());
+    SetApplicationTitle(FromAnsi(caption_));
     QApplication::setWindowIcon(icon);
 }
 
@@ -186,7 +187,9 @@ void TMainForm::FormShow()
         DirectDrawObject_ = services_.CreateDisplaySwitch();
         const long result = DirectDrawObject_->Create();
         if (result < 0)
-            QMessageBox(QMessageBox::NoIcon, ApplicationTitle(), QStringLiteral("blod"), QMessageBox::Ok).exec();
+            QMessageBox(QMessageBox::NoIcon, LiteralWindowTitle(ApplicationTitle()), QStringLiteral("blod"),
+                        QMessageBox::Ok)
+                .exec();
         if (result == 0 && DirectDrawObject_->TakeScreen() == 0)
             DirectDrawObject_->SetMode(book_.DisplayWidth, book_.DisplayHeight, book_.DisplayDepth);
     }
@@ -350,7 +353,7 @@ std::string TMainForm::LocalURL(const std::string& path)
 void TMainForm::SetCaption(const std::string& caption)
 {
     caption_ = caption;
-    setWindowTitle(FromAnsi(caption));
+    SetLiteralWindowTitle(*this, FromAnsi(caption));
 }
 
 bool TMainForm::event(QEvent* event)

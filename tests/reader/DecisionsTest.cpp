@@ -7,8 +7,11 @@
 #include "Navigation.h"
 #include "Placement.h"
 #include "RichEditEx.h"
+#include "WindowTitle.h"
 
 #include <QTemporaryDir>
+#include <QWidget>
+#include <QWindow>
 #include <QtTest>
 
 #include <set>
@@ -31,6 +34,8 @@ private slots:
     void placementOnAScreenAwayFromTheOrigin_data();
     void placementOnAScreenAwayFromTheOrigin();
     void flagsCarryBorderIconsAndStayOnTop();
+    void titlesShowAsWritten_data();
+    void titlesShowAsWritten();
     void chromiumFlagsAllowThePort_data();
     void chromiumFlagsAllowThePort();
     void storePathsNeverShareABook();
@@ -261,6 +266,29 @@ void DecisionsTest::flagsCarryBorderIconsAndStayOnTop()
     const TWindowPlacement tool = PlaceWindow(s, QRect(0, 0, 1024, 768), QRect(0, 0, 1024, 768));
     QCOMPARE(WindowFlagsFor(tool) & Qt::WindowType_Mask, Qt::Tool);
     QVERIFY(FixedSize(tool.Border));
+}
+
+void DecisionsTest::titlesShowAsWritten_data()
+{
+    QTest::addColumn<QString>("text");
+    for (const char* text : {"Notes [*] 1", "[*]", "[*][*]", "[*][*][*]", "a[*]b [*]c", "[[*]]", "[*[*]*]", "x [*",
+                             "*]", "Plain title", ""})
+        QTest::newRow(*text ? text : "empty") << QString::fromLatin1(text);
+}
+
+void DecisionsTest::titlesShowAsWritten()
+{
+    QFETCH(QString, text);
+    // What the window system is given is what the reader sees in the title bar.
+    QWidget window;
+    SetLiteralWindowTitle(window, text);
+    window.winId();
+    QCOMPARE(window.windowHandle()->title(), text);
+    // Nor does a modified mark appear where the text has "[*]".
+    if (text.contains(QLatin1String("[*]"))) {
+        window.setWindowModified(true);
+        QCOMPARE(window.windowHandle()->title(), text);
+    }
 }
 
 void DecisionsTest::chromiumFlagsAllowThePort_data()

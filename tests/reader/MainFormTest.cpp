@@ -20,6 +20,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
+#include <QWindow>
 #include <QtTest>
 
 #include <functional>
@@ -201,14 +202,15 @@ private:
     QTimer timer_;
 };
 
-// Closes the next message box and keeps its text.
+// Closes the next message box and keeps its text and the title it shows.
 struct TMessageBoxCloser {
-    QString Text;
+    QString Text, Title;
     TModalWatcher Watcher{[this](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         if (!box)
             return false;
         Text = box->text();
+        Title = box->windowHandle() ? box->windowHandle()->title() : QString();
         box->accept();
         return true;
     }};
@@ -227,6 +229,7 @@ private slots:
     void init();
     void captionAndCurrentPageFollowTheTopDocument();
     void jumpsWithinThePageAreRemembered();
+    void captionsShowTheModifiedMarkAsWritten();
     void lastPageIsRememberedAcrossRuns();
     void forgettingBooksNeitherReadNorWriteThePage();
     void storedEmptyPageOpensTheServerRoot();
@@ -332,6 +335,46 @@ void MainFormTest::jumpsWithinThePageAreRemembered()
         QVERIFY(run.form->close());
     }
     QCOMPARE(TIniBookStore("jumps", config_.path()).ReadLastPage(), std::optional<std::string>("/index.html#sec"));
+}
+
+void MainFormTest::captionsShowTheModifiedMarkAsWritten()
+{
+    // Qt would take "[*]" for its modified mark and drop it from every one of these titles.
+    auto description = PagesBook({{"/index.html", Page("[*] Start")}});
+    description.Title = "Notes [*] 1";
+    description.IntroMessageEnabled = true;
+    description.IntroMessage = "Welcome";
+    description.ChangeDisplayMode = 1;
+    description.DisplayMode = 3;
+    description.DisplayWidth = 640;
+    description.DisplayHeight = 480;
+    TRun run(config_.path());
+    run.Load(description);
+    run.display.CreateResult = kDisplayFailure;  // for a message box titled with the book's title
+    run.Create(true);
+
+    TMessageBoxCloser blod;
+    QString messageTitle, captionBehind;
+    TModalWatcher intro([&](QWidget* modal) {
+        if (modal != run.realMessageForm.get() || !modal->windowHandle())
+            return false;
+        messageTitle = modal->windowHandle()->title();
+        captionBehind = run.form->windowHandle()->title();
+        QTest::mouseClick(run.realMessageForm->Button1(), Qt::LeftButton);
+        return true;
+    });
+    run.form->show();
+    QVERIFY(blod.Watcher.Done);
+    QCOMPARE(blod.Title, QString("Notes [*] 1"));
+    QTRY_VERIFY_WITH_TIMEOUT(intro.Done, kLoadTimeout);
+    QCOMPARE(messageTitle, QString("Notes [*] 1"));
+    QCOMPARE(captionBehind, QString("Notes [*] 1 - [*] Start"));
+
+    // The general error report is titled with the book's title too.
+    TMessageBoxCloser report;
+    ReportApplicationError("Port 4711 is held by another program");
+    QVERIFY(report.Watcher.Done);
+    QCOMPARE(report.Title, QString("Notes [*] 1"));
 }
 
 void MainFormTest::lastPageIsRememberedAcrossRuns()
