@@ -216,6 +216,15 @@ struct TMessageBoxCloser {
     }};
 };
 
+// The book asks for a 640 x 480 screen mode of its own.
+void AskFor640x480(TBookDescription& description)
+{
+    description.ChangeDisplayMode = 1;
+    description.DisplayMode = 3;
+    description.DisplayWidth = 640;
+    description.DisplayHeight = 480;
+}
+
 void Click(TMainForm& form, const QString& id)
 {
     form.Browser()->page()->runJavaScript(QString("document.getElementById('%1').click()").arg(id));
@@ -344,10 +353,7 @@ void MainFormTest::captionsShowTheModifiedMarkAsWritten()
     description.Title = "Notes [*] 1";
     description.IntroMessageEnabled = true;
     description.IntroMessage = "Welcome";
-    description.ChangeDisplayMode = 1;
-    description.DisplayMode = 3;
-    description.DisplayWidth = 640;
-    description.DisplayHeight = 480;
+    AskFor640x480(description);
     TRun run(config_.path());
     run.Load(description);
     run.display.CreateResult = kDisplayFailure;  // for a message box titled with the book's title
@@ -677,10 +683,7 @@ void MainFormTest::startErrorIsReportedOnceAndRetriedLater()
 void MainFormTest::displaySwitchAndScreenSaverAreGivenBack()
 {
     auto description = PagesBook({{"/index.html", Page("Start")}});
-    description.ChangeDisplayMode = 1;
-    description.DisplayMode = 3;
-    description.DisplayWidth = 640;
-    description.DisplayHeight = 480;
+    AskFor640x480(description);
     description.DisplayDepth = 16;
     description.DisableScreenSaver = true;
     for (const bool wasActive : {true, false}) {
@@ -701,10 +704,7 @@ void MainFormTest::displaySwitchAndScreenSaverAreGivenBack()
 void MainFormTest::failedDisplaySwitchSaysBlodAndGoesOn()
 {
     auto description = PagesBook({{"/index.html", Page("Start")}});
-    description.ChangeDisplayMode = 1;
-    description.DisplayMode = 3;
-    description.DisplayWidth = 640;
-    description.DisplayHeight = 480;
+    AskFor640x480(description);
     TRun run(config_.path());
     run.Load(description);
     run.display.CreateResult = kDisplayFailure;
