@@ -1,6 +1,7 @@
 #include "About.h"
 
 #include "AnsiText.h"
+#include "DialogFrame.h"
 #include "Book.h"
 #include "ShellOpen.h"
 
@@ -51,7 +52,7 @@ void TClickLabel::mousePressEvent(QMouseEvent* event)
 }
 
 TAboutBox::TAboutBox(TShell& shell, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent, kDialogFrame),
       TitleLabel(new QLabel(this)),
       DescriptionMemo(new QPlainTextEdit(this)),
       AuthorLabel(new QLabel(this)),

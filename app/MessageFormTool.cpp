@@ -1,8 +1,10 @@
 #include "MessageFormTool.h"
 
 #include "AnsiText.h"
+#include "DialogFrame.h"
 #include "InfoIcon.h"
 #include "RichEditEx.h"
+#include "WindowTitle.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -17,7 +19,7 @@ constexpr int kClientWidth = 396, kClientHeight = 210;
 }
 
 TMessageForm::TMessageForm(TShell& shell, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent, kDialogFrame),
       Image1_(new QLabel(this)),
       RichEditEx1_(new TRichEditEx(shell, this)),
       Button1_(new QPushButton(QStringLiteral("OK"), this))
@@ -51,7 +53,7 @@ TMessageForm::TMessageForm(TShell& shell, QWidget* parent)
 void TMessageForm::ShowMessageWindow(const std::string& title, const std::string& text)
 {
     RichEditEx1_->SetText(FromAnsi(text));
-    setWindowTitle(FromAnsi(title));
+    SetLiteralWindowTitle(*this, FromAnsi(title));
     RichEditEx1_->moveCursor(QTextCursor::Start);
     Button1_->setFocus();
     // Give the focus back to the window that had it, window manager or not.

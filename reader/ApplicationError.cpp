@@ -1,5 +1,7 @@
 #include "ApplicationError.h"
 
+#include "WindowTitle.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -21,7 +23,7 @@ QString ApplicationTitle()
 
 void ReportApplicationError(const QString& text)
 {
-    QMessageBox::critical(nullptr, ApplicationTitle(), text);
+    QMessageBox::critical(nullptr, LiteralWindowTitle(ApplicationTitle()), text);
 }
 
 }  // namespace folianto

@@ -1,5 +1,8 @@
 #include "Browser.h"
 
+#include "WindowTitle.h"
+
+#include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 
@@ -31,6 +34,12 @@ private:
 TBrowser::TBrowser(QWebEngineProfile* profile, QWidget* parent) : QWebEngineView(parent)
 {
     setPage(new TBrowserPage(profile, this));
+    connect(this, &QWebEngineView::urlChanged, this, [this](const QUrl& url) {
+        // A new document reports its address while it loads, and a navigation that has
+        // only been asked for reports it before it is in the history; neither counts here.
+        if (!page()->isLoading() && history()->currentItem().url() == url)
+            emit SameDocumentNavigated(url);
+    });
 }
 
 QWebEngineView* TBrowser::createWindow(QWebEnginePage::WebWindowType /*type*/)
@@ -51,7 +60,8 @@ TBrowserWindow::TBrowserWindow(QWebEngineProfile* profile) : view_(new TBrowser(
     setProperty(kForeignWindowProperty, true);
     setCentralWidget(view_);
     resize(800, 600);
-    connect(view_, &QWebEngineView::titleChanged, this, &QWidget::setWindowTitle);
+    connect(view_, &QWebEngineView::titleChanged, this,
+            [this](const QString& title) { SetLiteralWindowTitle(*this, title); });
     connect(view_->page(), &QWebEnginePage::windowCloseRequested, this, &QWidget::close);
 }
 

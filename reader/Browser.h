@@ -21,6 +21,11 @@ public:
     std::function<void(const QUrl& url, bool& cancel)> OnBeforeNavigate;
     std::function<void(bool& cancel)> OnNewWindow;
 
+signals:
+    // The top-level address changed within the document shown, which Qt reports by
+    // urlChanged alone: a link to a "#fragment", location.hash, history.pushState.
+    void SameDocumentNavigated(const QUrl& url);
+
 protected:
     // Without this, Qt opens nothing for a new-window request.
     QWebEngineView* createWindow(QWebEnginePage::WebWindowType type) override;

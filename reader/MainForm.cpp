@@ -3,9 +3,11 @@
 #include "AnsiText.h"
 #include "ApplicationError.h"
 #include "Book.h"
+#include "BookProfile.h"
 #include "Commands.h"
 #include "Navigation.h"
 #include "StandardToolbar.h"
+#include "WindowTitle.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -75,8 +77,9 @@ TMainForm::TMainForm(TBook& book, TMainFormServices services, QWidget* parent)
     : QMainWindow(parent),
       book_(book),
       services_(std::move(services)),
-      // Off the record: nothing of one book's pages is kept on disk for another.
-      profile_(new QWebEngineProfile(this)),
+      // The page server's port is drawn here, before the profile, so that the web engine
+      // starts knowing it (BookProfile.h).
+      profile_(NewBookProfile(services_.Server->Port(), this)),
       Browser_(new TBrowser(profile_)),
       ToolBarPanel_(new QWidget),
       ToolBar_(new QToolBar(ToolBarPanel_))
@@ -114,7 +117,9 @@ TMainForm::TMainForm(TBook& book, TMainFormServices services, QWidget* parent)
                 }
                 stoppedSinceLastLoad_ = false;
                 BrowserDocumentComplete(Browser_->url());
+                FirstPageArrived();
             });
+    connect(Browser_, &TBrowser::SameDocumentNavigated, this, &TMainForm::BrowserDocumentComplete);
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &TMainForm::FocusWindowChanged);
     connect(Browser_->page(), &QWebEnginePage::printRequested, this, &TMainForm::BrowserPrintRequested);
     printThreads_.setMaxThreadCount(1);
@@ -156,9 +161,9 @@ void TMainForm::FormCreate()
     }
 
     QScreen* screen = QGuiApplication::primaryScreen();
-    const QSize screenSize = screen ? screen->geometry().size() : QSize(1024, 768);
-    const QRect workArea = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), screenSize);
-    placement_ = PlaceWindow(WindowSettingsOf(book_), screenSize, workArea);
+    const QRect screenArea = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+    const QRect workArea = screen ? screen->availableGeometry() : screenArea;
+    placement_ = PlaceWindow(WindowSettingsOf(book_), screenArea, workArea);
     setWindowFlags(WindowFlagsFor(placement_));
     if (!placement_.CentreOnShow) {
         // The window manager adds its frame around this; left and top place the frame.
@@ -171,7 +176,7 @@ void TMainForm::FormCreate()
     const QIcon icon = IconFromBytes(book_.Icon.Data);
     setWindowIcon(icon);
     SetCaption(book_.Title);
-    SetApplicationTitle(windowTitle());
+    SetApplicationTitle(FromAnsi(caption_));
     QApplication::setWindowIcon(icon);
 }
 
@@ -189,7 +194,9 @@ void TMainForm::FormShow()
         DirectDrawObject_ = services_.CreateDisplaySwitch();
         const long result = DirectDrawObject_->Create();
         if (result < 0)
-            QMessageBox(QMessageBox::NoIcon, ApplicationTitle(), QStringLiteral("blod"), QMessageBox::Ok).exec();
+            QMessageBox(QMessageBox::NoIcon, LiteralWindowTitle(ApplicationTitle()), QStringLiteral("blod"),
+                        QMessageBox::Ok)
+                .exec();
         if (result == 0 && DirectDrawObject_->TakeScreen() == 0)
             DirectDrawObject_->SetMode(book_.DisplayWidth, book_.DisplayHeight, book_.DisplayDepth);
     }
@@ -360,13 +367,18 @@ std::string TMainForm::LocalURL(const std::string& path)
 void TMainForm::SetCaption(const std::string& caption)
 {
     caption_ = caption;
-    setWindowTitle(FromAnsi(caption));
+    SetLiteralWindowTitle(*this, FromAnsi(caption));
 }
 
 bool TMainForm::event(QEvent* event)
 {
     if (event->type() == kIntroRequestEvent) {
-        IntroRequest();
+        // The book's first page is to stand behind the intro message: until it has come
+        // (or failed), the request waits.
+        if (book_.Loaded && !firstPageArrived_)
+            introWaiting_ = true;
+        else
+            IntroRequest();
         return true;
     }
     return QMainWindow::event(event);
@@ -416,6 +428,17 @@ void TMainForm::keyPressEvent(QKeyEvent* event)
     if (key != 0)
         FormKeyPress(key);
     QMainWindow::keyPressEvent(event);
+}
+
+void TMainForm::FirstPageArrived()
+{
+    if (firstPageArrived_)
+        return;
+    firstPageArrived_ = true;
+    if (introWaiting_) {
+        introWaiting_ = false;
+        QCoreApplication::postEvent(this, new QEvent(kIntroRequestEvent));
+    }
 }
 
 void TMainForm::FocusWindowChanged(QWindow* window)

@@ -137,6 +137,7 @@ protected:
 
 private:
     void SetCaption(const std::string& caption);
+    void FirstPageArrived();
     void FocusWindowChanged(QWindow* window);
     // Activation and deactivation as the run loop would see them: an error goes to the
     // general error report once the handler has returned.
@@ -178,6 +179,9 @@ private:
     // Draws printouts off the window's thread, one at a time; waits for them when the window goes.
     QThreadPool printThreads_;
     int printLayouts_ = 0;  // printouts the browser is still laying out
+    // The intro request waits for the first page (shown or failed).
+    bool firstPageArrived_ = false;
+    bool introWaiting_ = false;
 };
 
 }  // namespace folianto

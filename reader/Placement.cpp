@@ -22,22 +22,24 @@ TWindowSettings WindowSettingsOf(const TBook& book)
     return s;
 }
 
-TWindowPlacement PlaceWindow(const TWindowSettings& settings, QSize screen, QRect workArea)
+TWindowPlacement PlaceWindow(const TWindowSettings& settings, QRect screen, QRect workArea)
 {
     TWindowPlacement p;
     p.StayOnTop = settings.StayOnTop;
+    const QPoint origin = screen.topLeft();
     switch (settings.InterfaceKind) {
     case 0:
         if (settings.FullScreen) {
-            // Left and top stay 0 even when a panel sits at the left or top edge.
+            // The screen's own left and top, even when a panel sits at its left or top edge.
             if (settings.ChangeDisplayMode == 0)
-                p.Geometry = QRect(0, 0, workArea.width(), workArea.height());
+                p.Geometry = QRect(origin, workArea.size());
             else if (settings.ChangeDisplayMode == 1)
-                p.Geometry = QRect(0, 0, settings.DisplayWidth, settings.DisplayHeight);
+                p.Geometry = QRect(origin, QSize(settings.DisplayWidth, settings.DisplayHeight));
         } else {
             // Integer division truncates toward zero, as the halving must.
             const int width = settings.WindowWidth, height = settings.WindowHeight;
-            p.Geometry = QRect((screen.width() - width) / 2, (screen.height() - height) / 2, width, height);
+            p.Geometry = QRect(origin.x() + (screen.width() - width) / 2, origin.y() + (screen.height() - height) / 2,
+                               width, height);
         }
         switch (settings.BorderStyle) {
         case 0: p.Border = TBorderStyle::None; break;

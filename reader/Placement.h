@@ -38,8 +38,10 @@ struct TWindowPlacement {
     bool operator==(const TWindowPlacement&) const = default;
 };
 
-// screen: the primary screen's size; workArea: the part not covered by panels.
-TWindowPlacement PlaceWindow(const TWindowSettings& settings, QSize screen, QRect workArea);
+// screen: the primary screen's geometry on the desktop; workArea: its part not covered by
+// panels. The window is placed relative to the screen's origin, which is not (0, 0) when
+// another monitor lies to its left or above it.
+TWindowPlacement PlaceWindow(const TWindowSettings& settings, QRect screen, QRect workArea);
 
 // The window flags that carry a placement's border, border icons and stay-on-top.
 Qt::WindowFlags WindowFlagsFor(const TWindowPlacement& placement);

@@ -1,13 +1,17 @@
 // The reader window's and the message window's decisions, without windows.
 
 #include "AnsiText.h"
+#include "BookProfile.h"
 #include "BookStore.h"
 #include "Commands.h"
 #include "Navigation.h"
 #include "Placement.h"
 #include "RichEditEx.h"
+#include "WindowTitle.h"
 
 #include <QTemporaryDir>
+#include <QWidget>
+#include <QWindow>
 #include <QtTest>
 
 #include <set>
@@ -27,7 +31,13 @@ private slots:
     void pageTitleIsConvertedTo1252();
     void placement_data();
     void placement();
+    void placementOnAScreenAwayFromTheOrigin_data();
+    void placementOnAScreenAwayFromTheOrigin();
     void flagsCarryBorderIconsAndStayOnTop();
+    void titlesShowAsWritten_data();
+    void titlesShowAsWritten();
+    void chromiumFlagsAllowThePort_data();
+    void chromiumFlagsAllowThePort();
     void storePathsNeverShareABook();
     void storeRoundTripsPagesAndTellsMissingFromEmpty();
     void linksInText_data();
@@ -174,10 +184,54 @@ void DecisionsTest::placement()
     QFETCH(QRect, geometry);
     QFETCH(int, border);
     QFETCH(bool, centreOnShow);
-    const TWindowPlacement p = PlaceWindow(settings, QSize(1024, 768), workArea);
+    const TWindowPlacement p = PlaceWindow(settings, QRect(0, 0, 1024, 768), workArea);
     QCOMPARE(p.Geometry, geometry);
     QCOMPARE(int(p.Border), border);
     QCOMPARE(p.CentreOnShow, centreOnShow);
+}
+
+void DecisionsTest::placementOnAScreenAwayFromTheOrigin_data()
+{
+    QTest::addColumn<TWindowSettings>("settings");
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QRect>("workArea");
+    QTest::addColumn<QRect>("geometry");
+
+    // The primary screen right of a 1920-pixel monitor, or left of and above another.
+    const QRect right(1920, 0, 1280, 1024);
+    const QRect left(-1280, -200, 1280, 1024);
+    TWindowSettings centred;
+    centred.WindowWidth = 800;
+    centred.WindowHeight = 600;
+    QTest::newRow("centred") << centred << right << right << QRect(2160, 212, 800, 600);
+    TWindowSettings odd = centred;
+    odd.WindowWidth = 801;
+    odd.WindowHeight = 601;
+    QTest::newRow("centred, odd size truncates") << odd << left << left << QRect(-1280 + 239, -200 + 211, 801, 601);
+    TWindowSettings large = centred;
+    large.WindowWidth = 1400;
+    QTest::newRow("centred, wider than the screen") << large << right << right << QRect(1920 - 60, 212, 1400, 600);
+
+    TWindowSettings full = centred;
+    full.FullScreen = true;
+    QTest::newRow("full screen, panel at bottom") << full << right << QRect(1920, 0, 1280, 994)
+                                                  << QRect(1920, 0, 1280, 994);
+    QTest::newRow("full screen, panel at left") << full << right << QRect(1968, 0, 1232, 1024)
+                                                << QRect(1920, 0, 1232, 1024);
+    TWindowSettings switched = full;
+    switched.ChangeDisplayMode = 1;
+    switched.DisplayWidth = 640;
+    switched.DisplayHeight = 480;
+    QTest::newRow("full screen, switched mode") << switched << left << left << QRect(-1280, -200, 640, 480);
+}
+
+void DecisionsTest::placementOnAScreenAwayFromTheOrigin()
+{
+    QFETCH(TWindowSettings, settings);
+    QFETCH(QRect, screen);
+    QFETCH(QRect, workArea);
+    QFETCH(QRect, geometry);
+    QCOMPARE(PlaceWindow(settings, screen, workArea).Geometry, geometry);
 }
 
 void DecisionsTest::flagsCarryBorderIconsAndStayOnTop()
@@ -191,7 +245,7 @@ void DecisionsTest::flagsCarryBorderIconsAndStayOnTop()
     s.MaximizeBox = false;
     s.MinimizeBox = true;
     s.StayOnTop = true;
-    const TWindowPlacement p = PlaceWindow(s, QSize(1024, 768), QRect(0, 0, 1024, 768));
+    const TWindowPlacement p = PlaceWindow(s, QRect(0, 0, 1024, 768), QRect(0, 0, 1024, 768));
     QCOMPARE(p.Border, TBorderStyle::Sizeable);
     QVERIFY(p.SystemMenu && !p.MaximizeBox && p.MinimizeBox);
     const Qt::WindowFlags flags = WindowFlagsFor(p);
@@ -204,14 +258,67 @@ void DecisionsTest::flagsCarryBorderIconsAndStayOnTop()
 
     s.BorderStyle = 0;
     s.StayOnTop = false;
-    const Qt::WindowFlags none = WindowFlagsFor(PlaceWindow(s, QSize(1024, 768), QRect(0, 0, 1024, 768)));
+    const Qt::WindowFlags none = WindowFlagsFor(PlaceWindow(s, QRect(0, 0, 1024, 768), QRect(0, 0, 1024, 768)));
     QVERIFY(none.testFlag(Qt::FramelessWindowHint));
     QVERIFY(!none.testFlag(Qt::WindowStaysOnTopHint));
 
     s.BorderStyle = 3;
-    const TWindowPlacement tool = PlaceWindow(s, QSize(1024, 768), QRect(0, 0, 1024, 768));
+    const TWindowPlacement tool = PlaceWindow(s, QRect(0, 0, 1024, 768), QRect(0, 0, 1024, 768));
     QCOMPARE(WindowFlagsFor(tool) & Qt::WindowType_Mask, Qt::Tool);
     QVERIFY(FixedSize(tool.Border));
+}
+
+void DecisionsTest::titlesShowAsWritten_data()
+{
+    QTest::addColumn<QString>("text");
+    for (const char* text : {"Notes [*] 1", "[*]", "[*][*]", "[*][*][*]", "a[*]b [*]c", "[[*]]", "[*[*]*]", "x [*",
+                             "*]", "Plain title", ""})
+        QTest::newRow(*text ? text : "empty") << QString::fromLatin1(text);
+}
+
+void DecisionsTest::titlesShowAsWritten()
+{
+    QFETCH(QString, text);
+    // What the window system is given is what the reader sees in the title bar.
+    QWidget window;
+    SetLiteralWindowTitle(window, text);
+    window.winId();
+    QCOMPARE(window.windowHandle()->title(), text);
+    // Nor does a modified mark appear where the text has "[*]".
+    if (text.contains(QLatin1String("[*]"))) {
+        window.setWindowModified(true);
+        QCOMPARE(window.windowHandle()->title(), text);
+    }
+}
+
+void DecisionsTest::chromiumFlagsAllowThePort_data()
+{
+    QTest::addColumn<std::string>("flags");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<std::string>("expected");
+    QTest::newRow("none") << std::string() << 6000 << std::string("--explicitly-allowed-ports=6000");
+    QTest::newRow("others kept") << std::string(" --disable-gpu   --disable-component-update ") << 5060
+                                 << std::string("--disable-gpu --disable-component-update --explicitly-allowed-ports=5060");
+    QTest::newRow("list extended") << std::string("--explicitly-allowed-ports=5060,6666 --disable-gpu") << 6000
+                                   << std::string("--explicitly-allowed-ports=5060,6666,6000 --disable-gpu");
+    QTest::newRow("already listed") << std::string("--explicitly-allowed-ports=6000,10080") << 10080
+                                    << std::string("--explicitly-allowed-ports=6000,10080");
+    QTest::newRow("longer number is another port") << std::string("--explicitly-allowed-ports=16000") << 6000
+                                                   << std::string("--explicitly-allowed-ports=16000,6000");
+    QTest::newRow("empty list") << std::string("--explicitly-allowed-ports=") << 1719
+                                << std::string("--explicitly-allowed-ports=1719");
+    // Chromium takes the last of a repeated switch.
+    QTest::newRow("last list counts") << std::string("--explicitly-allowed-ports=6000 --explicitly-allowed-ports=5060")
+                                      << 6000
+                                      << std::string("--explicitly-allowed-ports=6000 --explicitly-allowed-ports=5060,6000");
+}
+
+void DecisionsTest::chromiumFlagsAllowThePort()
+{
+    QFETCH(std::string, flags);
+    QFETCH(int, port);
+    QFETCH(std::string, expected);
+    QCOMPARE(ChromiumFlagsAllowingPort(flags, port), expected);
 }
 
 void DecisionsTest::storePathsNeverShareABook()

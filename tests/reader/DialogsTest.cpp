@@ -9,6 +9,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -23,6 +24,19 @@ public:
     void Open(const QString& file) override { Opened.push_back(file); }
     QStringList Opened;
 };
+
+// The Motif window manager hints that Qt gives the window: flags, functions, decorations.
+QList<uint> MotifHints(QWidget& window)
+{
+    QProcess xprop;
+    xprop.start("xprop", {"-id", QString::number(window.winId()), "_MOTIF_WM_HINTS"});
+    xprop.waitForFinished(10000);
+    const QString line = QString::fromLatin1(xprop.readAllStandardOutput());
+    QList<uint> values;
+    for (const QString& item : line.section('=', 1).split(',', Qt::SkipEmptyParts))
+        values.push_back(item.trimmed().toUInt(nullptr, 16));
+    return values;
+}
 
 // Clicks the middle of a link's first character, as a user would.
 void ClickLink(TRichEditEx& edit, const TTextRun& link)
@@ -40,6 +54,7 @@ class DialogsTest : public QObject {
 private slots:
     void clickingLinksHandsThemToTheShell();
     void messageWindowShowsTitleAndIgnoresEscape();
+    void dialogsAskForACloseButtonOnly();
     void aboutBoxGrowsWithAWrappingTitle();
     void aboutBoxLinksOpenTheirCaption();
 };
@@ -82,6 +97,37 @@ void DialogsTest::messageWindowShowsTitleAndIgnoresEscape()
     QCOMPARE(form.windowTitle(), QString::fromUtf8("Caf\xC3\xA9 Book"));
     QCOMPARE(form.RichEditEx1()->Text(), QString("Hello reader, write to a@b.example"));
     QCOMPARE(form.size(), QSize(396, 210));
+}
+
+void DialogsTest::dialogsAskForACloseButtonOnly()
+{
+    TRecordingShell shell;
+    TMessageForm message(shell);
+    TAboutBox about(shell);
+    for (QDialog* dialog : std::initializer_list<QDialog*>{&message, &about}) {
+        const Qt::WindowFlags flags = dialog->windowFlags();
+        QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
+        QVERIFY(flags.testFlag(Qt::WindowTitleHint));
+        QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+        QVERIFY(!flags.testFlag(Qt::WindowContextHelpButtonHint));
+        QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
+
+        // What the window manager is asked for: functions close and move only, a title and
+        // a border, and neither a minimise nor a maximise button.
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        const QList<uint> hints = MotifHints(*dialog);
+        QCOMPARE(hints.size(), 5);
+        constexpr uint functions = 1u << 0, decorations = 1u << 1;
+        QCOMPARE(hints[0] & (functions | decorations), functions | decorations);
+        constexpr uint funcMinimize = 1u << 3, funcMaximize = 1u << 4, funcClose = 1u << 5, funcAll = 1u << 0;
+        QCOMPARE(hints[1] & (funcAll | funcMinimize | funcMaximize | funcClose), funcClose);
+        constexpr uint decorAll = 1u << 0, decorTitle = 1u << 3, decorMinimize = 1u << 5, decorMaximize = 1u << 6;
+        QCOMPARE(hints[2] & (decorAll | decorTitle | decorMinimize | decorMaximize), decorTitle);
+        dialog->hide();
+    }
 }
 
 void DialogsTest::aboutBoxGrowsWithAWrappingTitle()

@@ -13,12 +13,15 @@
 
 #include <QBuffer>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
+#include <QWindow>
 #include <QtTest>
 
 #include <functional>
@@ -30,6 +33,15 @@ using namespace folianto::test;
 namespace {
 
 constexpr int kLoadTimeout = 15000;
+
+// One port, drawn as the page server draws, for every window of this program: the web
+// engine is told the port of the first window only (BookProfile.h), and a port drawn anew
+// for a later window might be one that Chromium refuses.
+int TestPort()
+{
+    static const int port = static_cast<int>(QRandomGenerator::global()->bounded(1024, 31024));
+    return port;
+}
 
 class TCountingServer : public TPageServer {
 public:
@@ -104,6 +116,7 @@ struct TRun {
     std::unique_ptr<THTTPServer> http;
     std::unique_ptr<TCountingServer> server;
     std::vector<std::pair<std::string, std::string>> messages;
+    std::vector<std::string> captionsBehind;  // the reader window's caption as each message opened
     bool screenSaverActive = true;
     TDisplayLog display;
     std::unique_ptr<TMessageForm> realMessageForm;
@@ -114,7 +127,7 @@ struct TRun {
     void Load(const TBookDescription& description)
     {
         book = std::make_unique<TBook>(WriteBookFile(description, dir.path()).toStdString());
-        http = std::make_unique<THTTPServer>(*book);
+        http = std::make_unique<THTTPServer>(*book, TestPort());
         server = std::make_unique<TCountingServer>(*http);
     }
     void LoadFile(const QByteArray& bytes)
@@ -125,7 +138,7 @@ struct TRun {
         file.write(bytes);
         file.close();
         book = std::make_unique<TBook>(path.toStdString());
-        http = std::make_unique<THTTPServer>(*book);
+        http = std::make_unique<THTTPServer>(*book, TestPort());
         server = std::make_unique<TCountingServer>(*http);
     }
 
@@ -142,11 +155,13 @@ struct TRun {
             realMessageForm = std::make_unique<TMessageForm>(DesktopShell());
             services.ShowMessageWindow = [this](const std::string& title, const std::string& text) {
                 messages.emplace_back(title, text);
+                captionsBehind.push_back(form->Caption());
                 realMessageForm->ShowMessageWindow(title, text);
             };
         } else {
             services.ShowMessageWindow = [this](const std::string& title, const std::string& text) {
                 messages.emplace_back(title, text);
+                captionsBehind.push_back(form->Caption());
             };
         }
         form = std::make_unique<TMainForm>(*book, std::move(services));
@@ -167,18 +182,28 @@ std::string Page(const std::string& title, const std::string& body = {})
     return "<html><head><title>" + title + "</title></head><body>" + body + "</body></html>";
 }
 
-// Closes the next message box and keeps its text.
+// Closes the next message box and keeps its text and the title it shows.
 struct TMessageBoxCloser {
-    QString Text;
+    QString Text, Title;
     TModalWatcher Watcher{[this](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         if (!box)
             return false;
         Text = box->text();
+        Title = box->windowHandle() ? box->windowHandle()->title() : QString();
         box->accept();
         return true;
     }};
 };
+
+// The book asks for a 640 x 480 screen mode of its own.
+void AskFor640x480(TBookDescription& description)
+{
+    description.ChangeDisplayMode = 1;
+    description.DisplayMode = 3;
+    description.DisplayWidth = 640;
+    description.DisplayHeight = 480;
+}
 
 void Click(TMainForm& form, const QString& id)
 {
@@ -192,6 +217,8 @@ class MainFormTest : public QObject {
 private slots:
     void init();
     void captionAndCurrentPageFollowTheTopDocument();
+    void jumpsWithinThePageAreRemembered();
+    void captionsShowTheModifiedMarkAsWritten();
     void lastPageIsRememberedAcrossRuns();
     void forgettingBooksNeitherReadNorWriteThePage();
     void storedEmptyPageOpensTheServerRoot();
@@ -258,6 +285,82 @@ void MainFormTest::captionAndCurrentPageFollowTheTopDocument()
         return framesLoaded;
     }, kLoadTimeout));
     QCOMPARE(run.form->CurrentPage(), std::string("/frames.html"));
+}
+
+void MainFormTest::jumpsWithinThePageAreRemembered()
+{
+    auto description = PagesBook({
+        {"/index.html", Page("Start", "<a id='to-sec' href='#sec'>to sec</a><iframe id='toc' src='toc.html'></iframe>"
+                                      "<p id='sec' style='margin-top:3000px'>sec</p>")},
+        {"/toc.html", Page("Contents", "<a id='to-part2' href='#part2'>part 2</a><p id='part2'>2</p>")},
+    });
+    description.BookId = "jumps";
+    description.RememberLastPage = true;
+    {
+        TRun run(config_.path());
+        run.Load(description);
+        run.Create();
+        QSignalSpy loads(run.form->Browser(), &QWebEngineView::loadFinished);
+        run.form->show();
+        QTRY_COMPARE_WITH_TIMEOUT(loads.count(), 1, kLoadTimeout);
+        QCOMPARE(run.form->CurrentPage(), std::string("/index.html"));
+
+        // No new document comes for a jump within the page.
+        Click(*run.form, "to-sec");
+        QTRY_COMPARE_WITH_TIMEOUT(run.form->CurrentPage(), std::string("/index.html#sec"), kLoadTimeout);
+        QCOMPARE(loads.count(), 1);
+
+        // A jump inside a frame moves the frame, not the page.
+        run.form->Browser()->page()->runJavaScript(
+            "document.getElementById('toc').contentDocument.getElementById('to-part2').click()");
+        QString frameHash;
+        QVERIFY(QTest::qWaitFor([&] {
+            run.form->Browser()->page()->runJavaScript("document.getElementById('toc').contentWindow.location.hash",
+                                                       [&](const QVariant& v) { frameHash = v.toString(); });
+            return frameHash == "#part2";
+        }, kLoadTimeout));
+        QCoreApplication::processEvents();
+        QCOMPARE(run.form->CurrentPage(), std::string("/index.html#sec"));
+        QVERIFY(run.form->close());
+    }
+    QCOMPARE(TIniBookStore("jumps", config_.path()).ReadLastPage(), std::optional<std::string>("/index.html#sec"));
+}
+
+void MainFormTest::captionsShowTheModifiedMarkAsWritten()
+{
+    // Qt would take "[*]" for its modified mark and drop it from every one of these titles.
+    auto description = PagesBook({{"/index.html", Page("[*] Start")}});
+    description.Title = "Notes [*] 1";
+    description.IntroMessageEnabled = true;
+    description.IntroMessage = "Welcome";
+    AskFor640x480(description);
+    TRun run(config_.path());
+    run.Load(description);
+    run.display.CreateResult = kDisplayFailure;  // for a message box titled with the book's title
+    run.Create(true);
+
+    TMessageBoxCloser blod;
+    QString messageTitle, captionBehind;
+    TModalWatcher intro([&](QWidget* modal) {
+        if (modal != run.realMessageForm.get() || !modal->windowHandle())
+            return false;
+        messageTitle = modal->windowHandle()->title();
+        captionBehind = run.form->windowHandle()->title();
+        QTest::mouseClick(run.realMessageForm->Button1(), Qt::LeftButton);
+        return true;
+    });
+    run.form->show();
+    QVERIFY(blod.Watcher.Done);
+    QCOMPARE(blod.Title, QString("Notes [*] 1"));
+    QTRY_VERIFY_WITH_TIMEOUT(intro.Done, kLoadTimeout);
+    QCOMPARE(messageTitle, QString("Notes [*] 1"));
+    QCOMPARE(captionBehind, QString("Notes [*] 1 - [*] Start"));
+
+    // The general error report is titled with the book's title too.
+    TMessageBoxCloser report;
+    ReportApplicationError("Port 4711 is held by another program");
+    QVERIFY(report.Watcher.Done);
+    QCOMPARE(report.Title, QString("Notes [*] 1"));
 }
 
 void MainFormTest::lastPageIsRememberedAcrossRuns()
@@ -363,16 +466,19 @@ void MainFormTest::introMessageIsShownOnce_data()
 {
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<bool>("splash");
+    QTest::addColumn<bool>("splashCloses");
     QTest::addColumn<int>("shown");
-    QTest::newRow("enabled") << true << false << 1;
-    QTest::newRow("disabled") << false << false << 0;
-    QTest::newRow("left to the splash") << true << true << 0;
+    QTest::newRow("enabled") << true << false << false << 1;
+    QTest::newRow("disabled") << false << false << false << 0;
+    QTest::newRow("left to the splash") << true << true << false << 0;
+    QTest::newRow("splash closes before the page is there") << true << true << true << 1;
 }
 
 void MainFormTest::introMessageIsShownOnce()
 {
     QFETCH(bool, enabled);
     QFETCH(bool, splash);
+    QFETCH(bool, splashCloses);
     QFETCH(int, shown);
     auto description = PagesBook({{"/index.html", Page("Start")}});
     description.Title = "";
@@ -392,12 +498,21 @@ void MainFormTest::introMessageIsShownOnce()
     if (splash)
         QVERIFY(run.book->SplashEnabled);
     run.Create();
+    QSignalSpy loads(run.form->Browser(), &QWebEngineView::loadFinished);
     run.form->show();
+    if (splashCloses)
+        PostIntroRequest(WindowHandleOf(run.form.get()));
     QVERIFY(run.messages.empty());  // posted, not shown from inside the show handler
-    QTRY_COMPARE_WITH_TIMEOUT(run.form->Caption(), std::string("Untitled - Start"), kLoadTimeout);
-    QCOMPARE(int(run.messages.size()), shown);
-    if (shown)
+    QTRY_COMPARE_WITH_TIMEOUT(loads.count(), 1, kLoadTimeout);
+    QVERIFY(loads.first().first().toBool());
+    QCoreApplication::processEvents();  // a request that waited for the page is posted again
+    QTRY_COMPARE_WITH_TIMEOUT(int(run.messages.size()), shown, kLoadTimeout);
+    if (shown) {
         QCOMPARE(run.messages.front(), std::make_pair(std::string("Untitled"), std::string("Welcome")));
+        // The book's first page, not an empty window or an error page, stands behind it.
+        QCOMPARE(run.captionsBehind.front(), std::string("Untitled - Start"));
+    }
+    QCOMPARE(run.form->Caption(), std::string("Untitled - Start"));
 
     // A request that arrives anyway (from a splash) is answered whether or not it shows.
     QCOMPARE(run.form->IntroRequest(), 1);
@@ -441,7 +556,7 @@ void MainFormTest::escapeClosesOnlyWhenTheBookSaysSo()
 
 void MainFormTest::modalDialogStopsTheServerUntilItCloses()
 {
-    auto description = PagesBook({{"/index.html", Page("Start")}});
+    auto description = PagesBook({{"/index.html", Page("Start")}, {"/second.html", Page("Second")}});
     description.IntroMessageEnabled = true;
     description.IntroMessage = "Read me first: www.folianto.example";
     TRun run(config_.path());
@@ -450,11 +565,24 @@ void MainFormTest::modalDialogStopsTheServerUntilItCloses()
 
     bool stoppedWhileOpen = false;
     int startsWhileOpen = 0;
+    bool secondAsked = false;
+    QElapsedTimer sinceAsked;
+    QSignalSpy loads(run.form->Browser(), &QWebEngineView::loadFinished);
     TModalWatcher watcher([&](QWidget* modal) {
         if (modal != run.realMessageForm.get() || run.server->Stops != 1)
             return false;
-        stoppedWhileOpen = !run.server->Running();
-        startsWhileOpen = run.server->Starts;
+        if (!secondAsked) {
+            stoppedWhileOpen = !run.server->Running();
+            startsWhileOpen = run.server->Starts;
+            // A page asked for while the message is open finds the server stopped.
+            run.form->Browser()->setUrl(LocalQUrl(run.server->Port(), "/second.html"));
+            secondAsked = true;
+            sinceAsked.start();
+            return false;
+        }
+        // Closed in any case once the wait is over, so that a failure is reported, not hung.
+        if (loads.count() < 2 && !sinceAsked.hasExpired(kLoadTimeout))
+            return false;
         QTest::mouseClick(run.realMessageForm->Button1(), Qt::LeftButton);
         return true;
     });
@@ -463,11 +591,17 @@ void MainFormTest::modalDialogStopsTheServerUntilItCloses()
     QVERIFY(stoppedWhileOpen);
     QCOMPARE(startsWhileOpen, 1);
     QCOMPARE(run.realMessageForm->windowTitle(), QString("My Book"));
+    // The first page had come before the message opened; the second was refused.
+    QCOMPARE(run.captionsBehind, std::vector<std::string>{"My Book - Start"});
+    QCOMPARE(loads.count(), 2);
+    QCOMPARE(loads.at(0).at(0).toBool(), true);
+    QCOMPARE(loads.at(1).at(0).toBool(), false);
 
     QTRY_COMPARE_WITH_TIMEOUT(run.server->Starts, 2, kLoadTimeout);
     QVERIFY(run.server->Running());
-    // The first page, refused while the message was open, is loaded once the server runs.
-    QTRY_COMPARE_WITH_TIMEOUT(run.form->Caption(), std::string("My Book - Start"), kLoadTimeout);
+    // The refused page is loaded once the server runs again.
+    QTRY_COMPARE_WITH_TIMEOUT(run.form->Caption(), std::string("My Book - Second"), kLoadTimeout);
+    QCOMPARE(run.form->CurrentPage(), std::string("/second.html"));
     QCOMPARE(int(run.messages.size()), 1);
 }
 
@@ -529,10 +663,7 @@ void MainFormTest::startErrorIsReportedOnceAndRetriedLater()
 void MainFormTest::displaySwitchAndScreenSaverAreGivenBack()
 {
     auto description = PagesBook({{"/index.html", Page("Start")}});
-    description.ChangeDisplayMode = 1;
-    description.DisplayMode = 3;
-    description.DisplayWidth = 640;
-    description.DisplayHeight = 480;
+    AskFor640x480(description);
     description.DisplayDepth = 16;
     description.DisableScreenSaver = true;
     for (const bool wasActive : {true, false}) {
@@ -553,10 +684,7 @@ void MainFormTest::displaySwitchAndScreenSaverAreGivenBack()
 void MainFormTest::failedDisplaySwitchSaysBlodAndGoesOn()
 {
     auto description = PagesBook({{"/index.html", Page("Start")}});
-    description.ChangeDisplayMode = 1;
-    description.DisplayMode = 3;
-    description.DisplayWidth = 640;
-    description.DisplayHeight = 480;
+    AskFor640x480(description);
     TRun run(config_.path());
     run.Load(description);
     run.display.CreateResult = kDisplayFailure;

@@ -68,9 +68,14 @@ void ProgramTest::missingPackageFileEndsWithApplicationError()
     QVERIFY(reader.waitForStarted());
     const QString box = WaitForWindow("Application Error", reader);
     QVERIFY(!box.isEmpty());
-    // No reader window beside the message box.
-    const QStringList windows = Xdotool({"search", "--onlyvisible", "--pid", QString::number(reader.processId())})
-                                    .split('\n', Qt::SkipEmptyParts);
+    // No reader window beside the message box. The box is named before it is mapped, so its
+    // becoming visible is waited for.
+    QStringList windows;
+    QVERIFY(QTest::qWaitFor([&] {
+        windows = Xdotool({"search", "--onlyvisible", "--pid", QString::number(reader.processId())})
+                      .split('\n', Qt::SkipEmptyParts);
+        return windows.contains(box);
+    }, kTimeout));
     QCOMPARE(windows, QStringList{box});
     Xdotool({"windowactivate", "--sync", box});
     Xdotool({"key", "--clearmodifiers", "Return"});
