@@ -7,6 +7,7 @@
 #include "MainForm.h"
 #include "MessageFormTool.h"
 #include "ModalWatcher.h"
+#include "PageScript.h"
 #include "Navigation.h"
 #include "ShellOpen.h"
 #include "TestBooks.h"
@@ -277,13 +278,9 @@ void MainFormTest::captionAndCurrentPageFollowTheTopDocument()
     Click(*run.form, "frames");
     QTRY_COMPARE_WITH_TIMEOUT(run.form->Caption(), std::string("My Book - Frames"), kLoadTimeout);
     QTRY_COMPARE_WITH_TIMEOUT(run.form->CurrentPage(), std::string("/frames.html"), kLoadTimeout);
-    bool framesLoaded = false;
-    QVERIFY(QTest::qWaitFor([&] {
-        run.form->Browser()->page()->runJavaScript(
-            "window.frames.length == 2 && window.frames[1].document.title == 'Chapter 1'",
-            [&](const QVariant& v) { framesLoaded = v.toBool(); });
-        return framesLoaded;
-    }, kLoadTimeout));
+    QVERIFY(WaitForPageValue(*run.form->Browser()->page(),
+                             "window.frames.length == 2 && window.frames[1].document.title == 'Chapter 1'",
+                             [](const QVariant& v) { return v.toBool(); }, kLoadTimeout));
     QCOMPARE(run.form->CurrentPage(), std::string("/frames.html"));
 }
 
@@ -313,12 +310,9 @@ void MainFormTest::jumpsWithinThePageAreRemembered()
         // A jump inside a frame moves the frame, not the page.
         run.form->Browser()->page()->runJavaScript(
             "document.getElementById('toc').contentDocument.getElementById('to-part2').click()");
-        QString frameHash;
-        QVERIFY(QTest::qWaitFor([&] {
-            run.form->Browser()->page()->runJavaScript("document.getElementById('toc').contentWindow.location.hash",
-                                                       [&](const QVariant& v) { frameHash = v.toString(); });
-            return frameHash == "#part2";
-        }, kLoadTimeout));
+        QVERIFY(WaitForPageValue(*run.form->Browser()->page(),
+                                 "document.getElementById('toc').contentWindow.location.hash",
+                                 [](const QVariant& v) { return v.toString() == "#part2"; }, kLoadTimeout));
         QCoreApplication::processEvents();
         QCOMPARE(run.form->CurrentPage(), std::string("/index.html#sec"));
         QVERIFY(run.form->close());

@@ -7,6 +7,7 @@
 #include "BookStore.h"
 #include "HTTPServer.h"
 #include "MainForm.h"
+#include "PageScript.h"
 #include "TestBooks.h"
 
 #include <QBuffer>
@@ -85,12 +86,8 @@ void RefusedPortTest::pagesShowOnAPortChromiumRefuses()
     form->show();
     // Refused, the page would be Chromium's error page, titled "127.0.0.1".
     QTRY_COMPARE_WITH_TIMEOUT(form->Caption(), std::string("My Book - Start"), kLoadTimeout);
-    int pictureWidth = 0;
-    QVERIFY(QTest::qWaitFor([&] {
-        form->Browser()->page()->runJavaScript("document.getElementById('picture').naturalWidth",
-                                               [&](const QVariant& v) { pictureWidth = v.toInt(); });
-        return pictureWidth == 3;
-    }, kLoadTimeout));
+    QVERIFY(WaitForPageValue(*form->Browser()->page(), "document.getElementById('picture').naturalWidth",
+                             [](const QVariant& v) { return v.toInt() == 3; }, kLoadTimeout));
     QCOMPARE(form->CurrentPage(), std::string("/index.html"));
 
     form.reset();

@@ -1,6 +1,7 @@
 #include "TestWindow.h"
 
 #include "Navigation.h"
+#include "PageScript.h"
 #include "TestBooks.h"
 
 #include <QApplication>
@@ -74,15 +75,10 @@ TWindowRun::~TWindowRun()
 
 QVariant TWindowRun::Evaluate(const QString& script)
 {
-    QVariant result;
-    bool done = false;
-    Form->Browser()->page()->runJavaScript(script, [&](const QVariant& value) {
-        result = value;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, kLoadTimeout))
+    const auto result = EvaluateInPage(*Form->Browser()->page(), script, kLoadTimeout);
+    if (!result)
         qWarning("the script did not finish");
-    return result;
+    return result.value_or(QVariant());
 }
 
 bool TWindowRun::Open(const std::string& path)

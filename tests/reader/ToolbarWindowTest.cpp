@@ -11,6 +11,7 @@
 #include "MessageFormTool.h"
 #include "ModalWatcher.h"
 #include "ShellOpen.h"
+#include "PageScript.h"
 #include "TestBooks.h"
 
 #include <QMessageBox>
@@ -125,18 +126,16 @@ QToolButton* ButtonFor(TMainForm& form, int command)
 // count as the reader's own, and the browser's Back would then skip the page it left.
 bool ClickLink(TMainForm& form, const QString& id)
 {
-    QPoint centre;
-    bool found = false;
-    form.Browser()->page()->runJavaScript(
+    const auto result = EvaluateInPage(
+        *form.Browser()->page(),
         QString("(function(){ var r = document.getElementById('%1').getBoundingClientRect();"
                 " return [r.left + r.width / 2, r.top + r.height / 2]; })()").arg(id),
-        [&](const QVariant& result) {
-            const QVariantList xy = result.toList();
-            if (xy.size() == 2)
-                centre = QPoint(qRound(xy[0].toDouble()), qRound(xy[1].toDouble()));
-            found = true;
-        });
-    if (!QTest::qWaitFor([&] { return found; }, kLoadTimeout) || centre.isNull())
+        kLoadTimeout);
+    const QVariantList xy = result ? result->toList() : QVariantList();
+    if (xy.size() != 2)
+        return false;
+    const QPoint centre(qRound(xy[0].toDouble()), qRound(xy[1].toDouble()));
+    if (centre.isNull())
         return false;
     QWidget* surface = form.Browser()->focusProxy() ? form.Browser()->focusProxy() : form.Browser();
     QTest::mouseClick(surface, Qt::LeftButton, {}, centre);
