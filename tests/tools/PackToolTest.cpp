@@ -590,6 +590,45 @@ TEST_F(PackToolTest, ExtractNeverWritesOutsideItsFolder)
     EXPECT_EQ(FilesBelow(dir_ / "second"), (std::set<std::string>{"fine"}));
 }
 
+TEST_F(PackToolTest, ExtractNeverWritesThroughALinkWhereAFileGoes)
+{
+    TBookDescription description;
+    description.Entries = {{"/index.html", Bytes{'i'}}, {"/pictures/lamp.png", Bytes{'p'}}, {"/notes.txt", Bytes{'n'}}};
+    WriteFile(dir_ / "book.pkg", WritePackage(description));
+
+    // A link to a file that exists, and one that points nowhere yet (opening it to write
+    // would create its target).
+    const struct {
+        const char* name;
+        bool targetExists;
+    } cases[] = {{"to-existing", true}, {"dangling", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path out = dir_ / c.name / "out", target = dir_ / c.name / "outside.txt";
+        fs::create_directories(out / "pictures");
+        if (c.targetExists)
+            WriteFile(target, std::string_view("keep"));
+        fs::create_symlink(target, out / "index.html");
+        fs::create_symlink(target, out / "pictures/lamp.png");
+
+        const TRun run = Run({"extract", (dir_ / "book.pkg").string(), out.string()});
+        EXPECT_EQ(run.Exit, 1);
+        for (const std::string name : {"/index.html", "/pictures/lamp.png"})
+            EXPECT_NE(run.Err.find("Skipped entry \"" + name + "\": \"" + (out / name.substr(1)).string() +
+                                   "\" is a symbolic link, which extract never writes through"),
+                      std::string::npos)
+                << run.Err;
+        EXPECT_NE(run.Out.find("Extracted 1 of 3 entries"), std::string::npos) << run.Out;
+        EXPECT_EQ(ReadText(out / "notes.txt"), "n");
+        EXPECT_TRUE(fs::is_symlink(out / "index.html"));
+        EXPECT_TRUE(fs::is_symlink(out / "pictures/lamp.png"));
+        if (c.targetExists)
+            EXPECT_EQ(ReadText(target), "keep");
+        else
+            EXPECT_FALSE(fs::exists(target));
+    }
+}
+
 TEST_F(PackToolTest, ExtractReportsEntriesThatCannotBeInflated)
 {
     TBookDescription description;
