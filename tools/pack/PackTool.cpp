@@ -15,6 +15,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -141,10 +142,10 @@ int Build(const std::vector<std::string>& args)
     }
 }
 
-int Inspect(const std::vector<std::string>& args)
+// "[--json] FILE", as inspect and check take them; a usage error's exit status otherwise.
+std::optional<int> ReadJsonFlagAndFile(const std::vector<std::string>& args, const std::string& needs, bool& asJson,
+                                       std::string& file)
 {
-    bool asJson = false;
-    std::string file;
     for (const auto& arg : args) {
         if (arg == "--json")
             asJson = true;
@@ -154,7 +155,16 @@ int Inspect(const std::vector<std::string>& args)
             return UsageError("unexpected argument \"" + arg + "\"");
     }
     if (file.empty())
-        return UsageError("inspect needs BOOK");
+        return UsageError(needs);
+    return std::nullopt;
+}
+
+int Inspect(const std::vector<std::string>& args)
+{
+    bool asJson = false;
+    std::string file;
+    if (const auto usage = ReadJsonFlagAndFile(args, "inspect needs BOOK", asJson, file))
+        return *usage;
     try {
         const TBook book(file);
         if (asJson)
@@ -172,16 +182,8 @@ int Check(const std::vector<std::string>& args)
 {
     bool asJson = false;
     std::string file;
-    for (const auto& arg : args) {
-        if (arg == "--json")
-            asJson = true;
-        else if (!arg.starts_with("-") && file.empty())
-            file = arg;
-        else
-            return UsageError("unexpected argument \"" + arg + "\"");
-    }
-    if (file.empty())
-        return UsageError("check needs BOOK.json or BOOK");
+    if (const auto usage = ReadJsonFlagAndFile(args, "check needs BOOK.json or BOOK", asJson, file))
+        return *usage;
     try {
         std::error_code error;
         if (fs::is_directory(file, error))
