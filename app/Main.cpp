@@ -55,6 +55,10 @@ int ApplicationError(const std::string& text)
 
 int main(int argc, char** argv)
 {
+    // A relative package name typed in a shell means the shell's folder when the
+    // executable's folder has no such file.
+    std::error_code noStartDirectory;
+    const std::string startDirectory = std::filesystem::current_path(noStartDirectory).string();
     EnterExecutableFolder();
     // Chromium refuses to run as root inside its sandbox.
     if (::geteuid() == 0 && !std::getenv("QTWEBENGINE_DISABLE_SANDBOX"))
@@ -65,7 +69,7 @@ int main(int argc, char** argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    SetBookArguments(std::vector<std::string>(argv, argv + argc));
+    SetBookArguments(std::vector<std::string>(argv, argv + argc), startDirectory);
 
     std::unique_ptr<TMainForm> mainForm;
     std::unique_ptr<TAboutBox> aboutBox;

@@ -4,6 +4,7 @@
 #include "Utils.h"
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <optional>
@@ -259,9 +260,19 @@ bool TBook::ExtractEntry(const std::string& name, Bytes& destination)
     }
 }
 
-std::string ChoosePackageFile(const std::vector<std::string>& arguments, const std::string& ownExecutable)
+std::string ChoosePackageFile(const std::vector<std::string>& arguments, const std::string& ownExecutable,
+                              const std::string& startDirectory)
 {
-    return arguments.size() >= 2 ? arguments[1] : ownExecutable;
+    if (arguments.size() < 2)
+        return ownExecutable;
+    const std::filesystem::path named(arguments[1]);
+    if (startDirectory.empty() || named.empty() || named.is_absolute())
+        return arguments[1];
+    std::error_code error;
+    const std::filesystem::path beside = std::filesystem::path(ownExecutable).parent_path() / named;
+    if (std::filesystem::exists(beside, error) && !std::filesystem::is_directory(beside, error))
+        return beside.string();
+    return (std::filesystem::path(startDirectory) / named).string();
 }
 
 namespace {
@@ -269,6 +280,7 @@ namespace {
 std::mutex gBookMutex;
 std::unique_ptr<TBook> gBook;
 std::optional<std::vector<std::string>> gArguments;
+std::string gStartDirectory;
 
 std::vector<std::string> ProcessArguments()
 {
@@ -291,10 +303,11 @@ std::string OwnExecutable()
 
 }  // namespace
 
-void SetBookArguments(std::vector<std::string> arguments)
+void SetBookArguments(std::vector<std::string> arguments, std::string startDirectory)
 {
     std::lock_guard lock(gBookMutex);
     gArguments = std::move(arguments);
+    gStartDirectory = std::move(startDirectory);
 }
 
 TBook& GetBook()
@@ -302,7 +315,7 @@ TBook& GetBook()
     std::lock_guard lock(gBookMutex);
     if (!gBook) {
         const auto arguments = gArguments ? *gArguments : ProcessArguments();
-        gBook = std::make_unique<TBook>(ChoosePackageFile(arguments, OwnExecutable()));
+        gBook = std::make_unique<TBook>(ChoosePackageFile(arguments, OwnExecutable(), gStartDirectory));
     }
     return *gBook;
 }

@@ -108,12 +108,19 @@ private:
 };
 
 // The package file a process reads: its own executable without arguments, otherwise the
-// first argument (arguments[0] being the program itself).
-std::string ChoosePackageFile(const std::vector<std::string>& arguments, const std::string& ownExecutable);
+// first argument (arguments[0] being the program itself). Without a startDirectory a
+// relative name is returned as it is. With one (the reader, which has moved into its own
+// folder), a relative name is looked up in the executable's folder first and, when no
+// such file is there, in startDirectory, the folder the program was started from (a name
+// typed in a shell); that last path is returned even when it does not exist, so that the
+// open error names the place tried last.
+std::string ChoosePackageFile(const std::vector<std::string>& arguments, const std::string& ownExecutable,
+                              const std::string& startDirectory = {});
 
 // Replaces the command line GetBook chooses from; programs whose own options come first
-// pass what remains. Without it, the process's own command line is used.
-void SetBookArguments(std::vector<std::string> arguments);
+// pass what remains. Without it, the process's own command line is used. startDirectory
+// as for ChoosePackageFile.
+void SetBookArguments(std::vector<std::string> arguments, std::string startDirectory = {});
 
 // The process-wide book, opened and loaded on first use. An open error propagates and
 // leaves no book behind, so the next call tries again.

@@ -144,4 +144,12 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b)
     return true;
 }
 
+std::string FoldedName(std::string_view name)
+{
+    std::string folded(name);
+    for (char& c : folded)
+        c = Cp1252ToLower(c);
+    return folded;
+}
+
 }  // namespace folianto

@@ -18,5 +18,8 @@ std::optional<std::string> Utf8ToCp1252(std::string_view text);
 // Case folding of Windows-1252 letters, as the entry lookup compares names.
 char Cp1252ToLower(char c);
 bool SameNameIgnoringCase(std::string_view a, std::string_view b);
+// The name with every letter folded: two names are the same ignoring case exactly when
+// their folded names are equal, so an index keyed by it finds what a scan would.
+std::string FoldedName(std::string_view name);
 
 }  // namespace folianto

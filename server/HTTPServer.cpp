@@ -63,6 +63,16 @@ bool HasNonAscii(std::string_view text)
 
 }  // namespace
 
+std::vector<std::string> EntryNamesToTry(const std::string& name)
+{
+    std::vector<std::string> names{name};
+    if (HasNonAscii(name)) {
+        if (auto cp1252 = Utf8ToCp1252(name))
+            names.push_back(std::move(*cp1252));
+    }
+    return names;
+}
+
 THTTPServer::THTTPServer(TBook& book, int port)
     : book_(book), engine_(std::make_unique<THTTPEngine>()), port_(port == 0 ? DrawPort() : port)
 {
@@ -88,13 +98,11 @@ void THTTPServer::HandleRequest(const THTTPRequest& request, THTTPResponse& resp
     std::lock_guard guard(lock_);
     auto buffer = std::make_unique<Bytes>();
     const std::string name = DecodeRequestPath(request.DocumentPath);
-    bool found = book_.ExtractEntry(name, *buffer);
-    if (!found && HasNonAscii(name)) {
-        // Browsers send UTF-8 paths; the names in a book are Windows-1252.
-        if (const auto cp1252 = Utf8ToCp1252(name)) {
-            buffer->clear();
-            found = book_.ExtractEntry(*cp1252, *buffer);
-        }
+    bool found = false;
+    for (const std::string& candidate : EntryNamesToTry(name)) {
+        buffer->clear();
+        if ((found = book_.ExtractEntry(candidate, *buffer)))
+            break;
     }
     if (found) {
         response.SetStatusCode(200);

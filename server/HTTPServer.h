@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace folianto {
 
@@ -18,6 +19,11 @@ class THTTPResponse;
 // Turns a request path into an entry name ("+" is a space, "%XX" a byte, "%%" a "%").
 // A malformed escape raises std::runtime_error with the message the client receives.
 std::string DecodeRequestPath(std::string_view text);
+
+// The entry names a decoded request path is looked up under, in this order: as it came,
+// then, when it holds non-ASCII bytes that read as UTF-8 (what browsers send), their
+// Windows-1252 spelling, which is how the names in a book are stored.
+std::vector<std::string> EntryNamesToTry(const std::string& name);
 
 class THTTPServer {
 public:

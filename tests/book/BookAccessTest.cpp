@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <stdlib.h>
+
 namespace folianto {
 namespace {
 
@@ -26,6 +30,41 @@ TEST(ChoosePackageFile, OwnExecutableUnlessOneArgumentNamesAFile)
         SCOPED_TRACE(c.arguments.size());
         EXPECT_EQ(ChoosePackageFile(c.arguments, "/opt/book.exe"), c.expected);
     }
+}
+
+TEST(ChoosePackageFile, RelativeNameIsLookedUpBesideTheProgramThenWhereItWasStarted)
+{
+    namespace fs = std::filesystem;
+    std::string pattern = (fs::temp_directory_path() / "folianto-choose-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    const fs::path root = pattern, program = root / "bin" / "reader", shell = root / "home";
+    for (const fs::path& file : {root / "bin/beside.kdw", root / "bin/both.kdw", shell / "both.kdw", shell / "here.kdw",
+                                shell / "books/deep.kdw", shell / "folder.kdw"}) {
+        fs::create_directories(file.parent_path());
+        std::ofstream(file) << "x";
+    }
+    fs::create_directories(root / "bin/folder.kdw");  // a folder is no package
+
+    struct Case {
+        std::string named, expected;
+    };
+    const Case cases[] = {
+        {"beside.kdw", (root / "bin/beside.kdw").string()},
+        {"both.kdw", (root / "bin/both.kdw").string()},  // the program's folder comes first
+        {"here.kdw", (shell / "here.kdw").string()},
+        {"books/deep.kdw", (shell / "books/deep.kdw").string()},
+        {"folder.kdw", (shell / "folder.kdw").string()},
+        {"nowhere.kdw", (shell / "nowhere.kdw").string()},  // the open error names the place tried last
+        {"/abs/other.kdw", "/abs/other.kdw"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.named);
+        EXPECT_EQ(ChoosePackageFile({program.string(), c.named}, program.string(), shell.string()), c.expected);
+    }
+    // Without a start folder, and without an argument, nothing changes.
+    EXPECT_EQ(ChoosePackageFile({program.string(), "here.kdw"}, program.string()), "here.kdw");
+    EXPECT_EQ(ChoosePackageFile({program.string()}, program.string(), shell.string()), program.string());
+    fs::remove_all(root);
 }
 
 class GetBookTest : public ::testing::Test {

@@ -83,5 +83,17 @@ TEST(CodePage, LetterCaseOfNames)
     }
 }
 
+TEST(CodePage, FoldedNamesAgreeWithTheComparisonForEveryPairOfBytes)
+{
+    // An index keyed by the folded name must find exactly what the entry lookup's scan finds.
+    for (int a = 0; a < 256; ++a) {
+        for (int b = 0; b < 256; ++b) {
+            const std::string x(1, static_cast<char>(a)), y(1, static_cast<char>(b));
+            ASSERT_EQ(FoldedName(x) == FoldedName(y), SameNameIgnoringCase(x, y)) << a << " " << b;
+        }
+    }
+    EXPECT_EQ(FoldedName("/Pictures/\xC9T\xC9.PNG"), "/pictures/\xE9t\xE9.png");
+}
+
 }  // namespace
 }  // namespace folianto

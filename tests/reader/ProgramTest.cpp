@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
@@ -53,6 +54,8 @@ private slots:
     void missingPackageFileEndsWithApplicationError();
     void appendedBookRunsAndRemembersItsLastPage();
     void relativePackageNameIsLookedUpNextToTheProgram();
+    void relativePackageNameFromAShell_data();
+    void relativePackageNameFromAShell();
 };
 
 void ProgramTest::initTestCase()
@@ -147,6 +150,45 @@ void ProgramTest::relativePackageNameIsLookedUpNextToTheProgram()
     Xdotool({"key", "--clearmodifiers", "alt+F4"});
     QVERIFY(reader.waitForFinished(kTimeout));
     QCOMPARE(reader.exitCode(), 0);
+}
+
+void ProgramTest::relativePackageNameFromAShell_data()
+{
+    QTest::addColumn<bool>("present");
+    QTest::newRow("in the working directory only") << true;
+    QTest::newRow("nowhere") << false;
+}
+
+// "folianto books/here.folianto" typed in a shell: the program's own folder holds no such
+// file, so the name means the shell's folder; missing there too, the error names that path.
+void ProgramTest::relativePackageNameFromAShell()
+{
+    QFETCH(bool, present);
+    QTemporaryDir programFolder, shellFolder;
+    QVERIFY(QFile::copy(ReaderProgram(), programFolder.filePath("reader")));
+    QVERIFY(QDir(shellFolder.path()).mkdir("books"));
+    if (present) {
+        auto description = PagesBook({{"/index.html", "<html><head><title>Here</title></head><body>x</body></html>"}});
+        description.Title = "Shell Book";
+        QVERIFY(!WriteBookFile(description, shellFolder.filePath("books"), "here.folianto").isEmpty());
+    }
+
+    QProcess reader;
+    reader.setWorkingDirectory(shellFolder.path());
+    reader.start(programFolder.filePath("reader"), {"books/here.folianto"});
+    QVERIFY(reader.waitForStarted());
+    const QString window = WaitForWindow(present ? "Shell Book - Here" : "Application Error", reader);
+    QVERIFY2(!window.isEmpty(), qPrintable(QString::number(reader.state())));
+    Xdotool({"windowactivate", "--sync", window});
+    Xdotool({"key", "--clearmodifiers", present ? "alt+F4" : "Return"});
+    QVERIFY(reader.waitForFinished(kTimeout));
+    QCOMPARE(reader.exitCode(), present ? 0 : 1);
+    if (!present) {
+        const QString tried = QDir(QFileInfo(shellFolder.path()).canonicalFilePath()).filePath("books/here.folianto");
+        const QByteArray errors = reader.readAllStandardError();
+        QVERIFY2(errors.contains(("Cannot open file \"" + tried + "\". No such file or directory").toUtf8()),
+                 errors.constData());
+    }
 }
 
 QTEST_MAIN(ProgramTest)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -131,6 +132,47 @@ protected:
         fs::copy_file(Sample() / "book.ico", dir_ / "book/book.ico");
     }
 
+    // A book with one of each mistake the checker finds, and two links that only look
+    // wrong: one that matches its page only ignoring case, one that the page server
+    // finds only through its Windows-1252 spelling.
+    fs::path WriteBrokenBook()
+    {
+        const fs::path root = dir_ / "broken";
+        WriteFile(root / "book.json", std::string_view(R"({"Title": "Broken", "Entries": "pages"})"));
+        WriteFile(root / "pages/index.html",
+                  std::string_view("<!DOCTYPE html>\n"
+                                   "<html><head><meta charset=\"utf-8\"><title>Broken</title>\n"
+                                   "<link rel=\"stylesheet\" href=\"style.css\">\n"
+                                   "</head><body>\n"
+                                   "<p><a href=\"missing.html\">a page that is not there</a></p>\n"
+                                   "<p><a href=\"CHAPTER1.html#scene\">by case</a>, <a href=\"caf\xC3\xA9.html\">by code page</a></p>\n"
+                                   "<p><a href=\"chapter1.html#nowhere\">a fragment without its id</a></p>\n"
+                                   "<img src=\"pictures/lamp.png\" alt=\"\"\n"
+                                   "     srcset=\"pictures/lamp.png 1x, pictures/lamp-2x.png 2x\">\n"
+                                   "</body></html>\n"));
+        WriteFile(root / "pages/Chapter1.html",
+                  std::string_view("<h1 id=\"scene\">One</h1><a href=\"index.html\">back</a>"));
+        WriteFile(root / "pages/caf\xC3\xA9.html", std::string_view("<a href=\"/index.html\">back</a>"));
+        WriteFile(root / "pages/style.css",
+                  std::string_view("@import \"missing.css\";\n"
+                                   "body { background: url(\"pictures/lamp.png\") }\n"
+                                   "@font-face { font-family: Book; src: url(fonts/missing.ttf) format(\"truetype\") }\n"));
+        WriteFile(root / "pages/pictures/lamp.png", std::string_view("png"));
+        WriteFile(root / "pages/old.html", std::string_view("<p>left over</p>"));
+        WriteFile(root / "pages/what?.html", std::string_view("<p>asked for</p>"));
+        return root;
+    }
+
+    static constexpr const char* kBrokenBookFindings =
+        "/index.html:5: error: href \"missing.html\": \"/missing.html\" is not in the book\n"
+        "/index.html:7: warning: href \"chapter1.html#nowhere\": \"/Chapter1.html\" has no id or anchor \"nowhere\"\n"
+        "/index.html:8: error: srcset \"pictures/lamp-2x.png\": \"/pictures/lamp-2x.png\" is not in the book\n"
+        "/old.html: note: no page leads here from the start page \"/index.html\"\n"
+        "/style.css:1: error: @import \"missing.css\": \"/missing.css\" is not in the book\n"
+        "/style.css:3: error: url() \"fonts/missing.ttf\": \"/fonts/missing.ttf\" is not in the book\n"
+        "/what?.html: error: a link cannot name this entry as written: \"?\" starts the query, which the page "
+        "server does not look at\n";
+
     fs::path dir_;
 };
 
@@ -197,6 +239,115 @@ TEST_F(PackToolTest, SampleBookRoundTripsThroughInspectAndExtract)
     }
 
     EXPECT_LT(fs::file_size(book), 1024u * 1024u);
+}
+
+TEST_F(PackToolTest, CheckFindsEachKindOfMistakeInASourceFolderAndInItsPackage)
+{
+    const fs::path root = WriteBrokenBook();
+    const std::string expected =
+        std::string(kBrokenBookFindings) + "5 errors, 1 warning, 1 note in 7 entries (5 pages, 1 style sheet)\n";
+    const TRun source = Run({"check", (root / "book.json").string()});
+    EXPECT_EQ(source.Exit, 1);
+    EXPECT_EQ(source.Out, expected);
+    EXPECT_EQ(source.Err, "");
+    EXPECT_EQ(Run({"check", root.string()}).Out, expected) << "a folder means its book.json";
+
+    // The packed book holds the same table of entries and reads back the same.
+    const fs::path package = dir_ / "broken.folianto";
+    ASSERT_EQ(Run({"build", (root / "book.json").string(), "-o", package.string(), "--package-only"}).Exit, 0);
+    const TRun packed = Run({"check", package.string()});
+    EXPECT_EQ(packed.Exit, 1);
+    EXPECT_EQ(packed.Out, expected);
+
+    const TRun asJson = Run({"check", "--json", package.string()});
+    EXPECT_EQ(asJson.Exit, 1);
+    const json report = json::parse(asJson.Out);
+    EXPECT_EQ(report["book"], package.string());
+    EXPECT_EQ(report["errors"], 5);
+    EXPECT_EQ(report["warnings"], 1);
+    EXPECT_EQ(report["notes"], 1);
+    EXPECT_EQ(report["entries"], 7);
+    ASSERT_EQ(report["findings"].size(), 7u);
+    EXPECT_EQ(report["findings"][0],
+              (json{{"page", "/index.html"}, {"line", 5}, {"kind", "error"},
+                    {"message", "href \"missing.html\": \"/missing.html\" is not in the book"}}));
+    EXPECT_TRUE(report["findings"][3]["line"].is_null());
+}
+
+TEST_F(PackToolTest, CheckOfTheSampleBookFindsNothing)
+{
+    for (const fs::path& book : {Sample() / "book.json", Sample()}) {
+        const TRun run = Run({"check", book.string()});
+        EXPECT_EQ(run.Exit, 0) << run.Out;
+        EXPECT_TRUE(run.Out.starts_with("0 errors, 0 warnings, 0 notes in ")) << run.Out;
+        EXPECT_EQ(std::count(run.Out.begin(), run.Out.end(), '\n'), 1) << run.Out;
+    }
+    const TRun missing = Run({"check", (dir_ / "absent.folianto").string()});
+    EXPECT_EQ(missing.Exit, 1);
+    EXPECT_NE(missing.Err.find("absent.folianto"), std::string::npos) << missing.Err;
+}
+
+TEST_F(PackToolTest, BuildWarnsAboutWhatTheCheckFindsAndStrictRefusesErrors)
+{
+    const fs::path root = WriteBrokenBook();
+    const fs::path output = dir_ / "out" / "broken.folianto";
+    fs::create_directories(output.parent_path());
+    const TRun relaxed = Run({"build", (root / "book.json").string(), "-o", output.string(), "--package-only"});
+    EXPECT_EQ(relaxed.Exit, 0) << relaxed.Err;
+    for (const char* line : {"/index.html:5: warning: href \"missing.html\": \"/missing.html\" is not in the book\n",
+                             "/style.css:1: warning: @import \"missing.css\"",
+                             "/what?.html: warning: a link cannot name this entry",
+                             "1 entry is not reached from the start page; \"folianto-pack check\" lists them\n",
+                             "check: 5 errors, 1 warning, 1 note in 7 entries (5 pages, 1 style sheet)\n"})
+        EXPECT_NE(relaxed.Err.find(line), std::string::npos) << line << "\n" << relaxed.Err;
+    EXPECT_EQ(relaxed.Err.find(": error: "), std::string::npos) << relaxed.Err;
+    EXPECT_TRUE(fs::exists(output));
+    EXPECT_EQ(InspectJson(output)["Entries"].size(), 7u);
+
+    fs::remove(output);
+    const TRun strict =
+        Run({"build", (root / "book.json").string(), "-o", output.string(), "--package-only", "--strict"});
+    EXPECT_EQ(strict.Exit, 1);
+    EXPECT_NE(strict.Err.find("/index.html:5: error: href \"missing.html\""), std::string::npos) << strict.Err;
+    EXPECT_NE(strict.Err.find("/index.html:7: warning: href"), std::string::npos) << strict.Err;
+    EXPECT_NE(strict.Err.find("nothing written (--strict)"), std::string::npos) << strict.Err;
+    EXPECT_EQ(strict.Out, "");
+    EXPECT_TRUE(fs::is_empty(output.parent_path())) << "neither the book nor a partial file";
+
+    // A book without errors builds under --strict; its warnings stay warnings.
+    fs::remove(root / "pages/what?.html");
+    WriteFile(root / "pages/index.html", std::string_view("<a href=\"chapter1.html#nowhere\">x</a>"));
+    fs::remove(root / "pages/style.css");
+    const TRun clean = Run({"build", (root / "book.json").string(), "-o", output.string(), "--package-only", "--strict"});
+    EXPECT_EQ(clean.Exit, 0) << clean.Err;
+    EXPECT_NE(clean.Err.find("/index.html:1: warning: href \"chapter1.html#nowhere\""), std::string::npos) << clean.Err;
+    EXPECT_TRUE(fs::exists(output));
+}
+
+TEST_F(PackToolTest, BuildNamesThePackageExtensionAndTheLibrariesABookProgramNeeds)
+{
+    const fs::path json = Sample() / "book.json";
+    const fs::path reader = dir_ / "fake-reader";
+    WriteFile(reader, std::string_view("a reader program"));
+    const std::string libraries = "The book program needs the Qt 6 libraries of the reader";
+    const std::string extension = "Name book packages \"*.folianto\"";
+
+    const TRun program = Run({"build", json.string(), "-o", (dir_ / "book").string(), "--reader", reader.string()});
+    ASSERT_EQ(program.Exit, 0) << program.Err;
+    EXPECT_EQ(program.Out.find(libraries), program.Out.rfind(libraries)) << "said once";
+    EXPECT_NE(program.Out.find(libraries), std::string::npos) << program.Out;
+    EXPECT_EQ(program.Out.find(extension), std::string::npos) << program.Out;
+
+    const TRun other = Run({"build", json.string(), "-o", (dir_ / "book.pkg").string(), "--package-only"});
+    ASSERT_EQ(other.Exit, 0) << other.Err;
+    EXPECT_NE(other.Out.find(extension + " (for example \"" + (dir_ / "book.folianto").string() + "\")"),
+              std::string::npos)
+        << other.Out;
+    EXPECT_EQ(other.Out.find(libraries), std::string::npos) << other.Out;
+
+    const TRun named = Run({"build", json.string(), "-o", (dir_ / "book.folianto").string(), "--package-only"});
+    ASSERT_EQ(named.Exit, 0) << named.Err;
+    EXPECT_EQ(named.Out.find(extension), std::string::npos) << named.Out;
 }
 
 TEST_F(PackToolTest, EverySettingOfAWindowBookRoundTrips)
@@ -593,6 +744,45 @@ TEST_F(PackToolTest, ExtractNeverWritesOutsideItsFolder)
     EXPECT_EQ(second.Exit, 1);
     EXPECT_NE(second.Err.find("Cannot map entry name \"/..\""), std::string::npos) << second.Err;
     EXPECT_EQ(FilesBelow(dir_ / "second"), (std::set<std::string>{"fine"}));
+}
+
+TEST_F(PackToolTest, ExtractNeverWritesThroughALinkWhereAFileGoes)
+{
+    TBookDescription description;
+    description.Entries = {{"/index.html", Bytes{'i'}}, {"/pictures/lamp.png", Bytes{'p'}}, {"/notes.txt", Bytes{'n'}}};
+    WriteFile(dir_ / "book.pkg", WritePackage(description));
+
+    // A link to a file that exists, and one that points nowhere yet (opening it to write
+    // would create its target).
+    const struct {
+        const char* name;
+        bool targetExists;
+    } cases[] = {{"to-existing", true}, {"dangling", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path out = dir_ / c.name / "out", target = dir_ / c.name / "outside.txt";
+        fs::create_directories(out / "pictures");
+        if (c.targetExists)
+            WriteFile(target, std::string_view("keep"));
+        fs::create_symlink(target, out / "index.html");
+        fs::create_symlink(target, out / "pictures/lamp.png");
+
+        const TRun run = Run({"extract", (dir_ / "book.pkg").string(), out.string()});
+        EXPECT_EQ(run.Exit, 1);
+        for (const std::string name : {"/index.html", "/pictures/lamp.png"})
+            EXPECT_NE(run.Err.find("Skipped entry \"" + name + "\": \"" + (out / name.substr(1)).string() +
+                                   "\" is a symbolic link, which extract never writes through"),
+                      std::string::npos)
+                << run.Err;
+        EXPECT_NE(run.Out.find("Extracted 1 of 3 entries"), std::string::npos) << run.Out;
+        EXPECT_EQ(ReadText(out / "notes.txt"), "n");
+        EXPECT_TRUE(fs::is_symlink(out / "index.html"));
+        EXPECT_TRUE(fs::is_symlink(out / "pictures/lamp.png"));
+        if (c.targetExists)
+            EXPECT_EQ(ReadText(target), "keep");
+        else
+            EXPECT_FALSE(fs::exists(target));
+    }
 }
 
 TEST_F(PackToolTest, ExtractReportsEntriesThatCannotBeInflated)

@@ -47,7 +47,13 @@ Bytes ReadWholeFile(const fs::path& path, const std::string& what)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw EBookJsonError(what + ": cannot read file " + Quoted(path.string()));
-    Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Read in large blocks: a book's pictures and pages add up to many megabytes.
+    Bytes bytes;
+    if (const auto size = fs::file_size(path, error); !error)
+        bytes.reserve(static_cast<std::size_t>(size));
+    char block[1 << 16];
+    while (in.read(block, sizeof block) || in.gcount() > 0)
+        bytes.insert(bytes.end(), block, block + in.gcount());
     if (in.bad())
         throw EBookJsonError(what + ": cannot read file " + Quoted(path.string()));
     return bytes;
@@ -323,9 +329,7 @@ void ReadEntries(const fs::path& folder, const std::string& where, TBookDescript
     std::map<std::string, std::string> seen;  // folded package name -> UTF-8 name
     for (const auto& [relative, path] : files) {
         const std::string name = ToPackageText("/" + relative, where + ": file name " + Quoted(relative));
-        std::string folded = name;
-        std::transform(folded.begin(), folded.end(), folded.begin(), Cp1252ToLower);
-        if (const auto [previous, added] = seen.emplace(folded, relative); !added)
+        if (const auto [previous, added] = seen.emplace(FoldedName(name), relative); !added)
             throw EBookJsonError(where + ": files " + Quoted(previous->second) + " and " + Quoted(relative) +
                                  " differ only in letter case; the reader could serve only one of them");
         book.Entries.push_back({name, ReadWholeFile(path, where)});

@@ -38,9 +38,19 @@ namespace {
 
 std::string Describe(int error) { return std::strerror(error); }
 
+struct TWriteOutcome {
+    std::string Problem;   // empty when the file was written
+    bool Skipped = false;  // a symbolic link stands where a folder or the file goes
+};
+
+TWriteOutcome SymbolicLinkAt(const fs::path& path)
+{
+    return {"\"" + path.string() + "\" is a symbolic link, which extract never writes through", true};
+}
+
 // Creates the folders of relative below root one by one, refusing to pass through a
 // symbolic link that could lead elsewhere; then writes the file without following one.
-std::string WriteBelow(const fs::path& root, const fs::path& relative, const Bytes& content)
+TWriteOutcome WriteBelow(const fs::path& root, const fs::path& relative, const Bytes& content)
 {
     fs::path at = root;
     const fs::path parent = relative.parent_path();
@@ -49,17 +59,20 @@ std::string WriteBelow(const fs::path& root, const fs::path& relative, const Byt
         struct stat info {};
         if (lstat(at.c_str(), &info) == 0) {
             if (S_ISLNK(info.st_mode))
-                return "\"" + at.string() + "\" is a symbolic link";
+                return SymbolicLinkAt(at);
             if (!S_ISDIR(info.st_mode))
-                return "\"" + at.string() + "\" exists and is not a folder";
+                return {"\"" + at.string() + "\" exists and is not a folder"};
         } else if (mkdir(at.c_str(), 0755) != 0 && errno != EEXIST) {
-            return "cannot create folder \"" + at.string() + "\": " + Describe(errno);
+            return {"cannot create folder \"" + at.string() + "\": " + Describe(errno)};
         }
     }
     const fs::path file = root / relative;
+    // O_NOFOLLOW refuses a link at the file's place, even one planted after a look.
     const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == ELOOP)
+        return SymbolicLinkAt(file);
     if (fd < 0)
-        return "cannot create \"" + file.string() + "\": " + Describe(errno);
+        return {"cannot create \"" + file.string() + "\": " + Describe(errno)};
     std::size_t done = 0;
     while (done < content.size()) {
         const ssize_t n = write(fd, content.data() + done, content.size() - done);
@@ -68,12 +81,12 @@ std::string WriteBelow(const fs::path& root, const fs::path& relative, const Byt
         if (n <= 0) {
             const int error = errno;
             close(fd);
-            return "cannot write \"" + file.string() + "\": " + Describe(error);
+            return {"cannot write \"" + file.string() + "\": " + Describe(error)};
         }
         done += static_cast<std::size_t>(n);
     }
     if (close(fd) != 0)
-        return "cannot write \"" + file.string() + "\": " + Describe(errno);
+        return {"cannot write \"" + file.string() + "\": " + Describe(errno)};
     return {};
 }
 
@@ -128,8 +141,9 @@ bool ExtractBook(TBook& book, const fs::path& folder, std::ostream& out, std::os
             ok = false;
             continue;
         }
-        if (const auto problem = WriteBelow(folder, *relative, content); !problem.empty()) {
-            err << "Cannot write entry \"" << shown << "\": " << problem << "\n";
+        if (const auto outcome = WriteBelow(folder, *relative, content); !outcome.Problem.empty()) {
+            err << (outcome.Skipped ? "Skipped entry \"" : "Cannot write entry \"") << shown << "\": " << outcome.Problem
+                << "\n";
             ok = false;
             continue;
         }

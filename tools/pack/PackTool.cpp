@@ -1,7 +1,9 @@
-// folianto-pack: builds a book from its description, shows what a book holds, and
-// extracts its files.
+// folianto-pack: builds a book from its description, checks its links, shows what a book
+// holds, and extracts its files.
 
+#include "BookCheck.h"
 #include "BookJson.h"
+#include "CheckReport.h"
 #include "CodePage.h"
 #include "Extract.h"
 #include "Inspect.h"
@@ -13,6 +15,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,9 +28,13 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage:\n"
-    "  folianto-pack build BOOK.json -o OUT [--reader PATH] [--package-only]\n"
+    "  folianto-pack build BOOK.json -o OUT [--reader PATH] [--package-only] [--strict]\n"
+    "  folianto-pack check [--json] BOOK.json|BOOK\n"
     "  folianto-pack inspect [--json] BOOK\n"
     "  folianto-pack extract BOOK DIR\n";
+
+// The file name ending under which desktops open a book package with the reader.
+constexpr const char* kPackageExtension = ".folianto";
 
 int UsageError(const std::string& message)
 {
@@ -68,13 +75,15 @@ void WriteOutput(const fs::path& target, const Bytes& front, const Bytes& packag
 int Build(const std::vector<std::string>& args)
 {
     std::string json, output, readerPath;
-    bool packageOnly = false;
+    bool packageOnly = false, strict = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if ((arg == "-o" || arg == "--reader") && i + 1 < args.size())
             (arg == "-o" ? output : readerPath) = args[++i];
         else if (arg == "--package-only")
             packageOnly = true;
+        else if (arg == "--strict")
+            strict = true;
         else if (!arg.starts_with("-") && json.empty())
             json = arg;
         else
@@ -102,6 +111,12 @@ int Build(const std::vector<std::string>& args)
         }
 
         const TBookDescription description = ReadBookJson(json);
+        const TCheckResult findings = CheckBook(CheckedBookOf(description, json));
+        std::cerr << BuildCheckText(findings, strict);
+        if (strict && findings.Count(TFindingKind::Error) > 0) {
+            std::cerr << "folianto-pack: the check found errors; nothing written (--strict)\n";
+            return 1;
+        }
         const Bytes package = WritePackage(description, static_cast<std::int64_t>(reader.size()));
         WriteOutput(output, reader, package, !packageOnly);
 
@@ -113,6 +128,13 @@ int Build(const std::vector<std::string>& args)
                   << " bytes of package" << (packageOnly ? "" : " behind " + std::to_string(reader.size()) +
                                                                   " bytes of reader")
                   << ", start page \"" << Cp1252ToUtf8(check.StartPage) << "\"\n";
+        if (packageOnly && fs::path(output).extension() != kPackageExtension)
+            std::cout << "Name book packages \"*" << kPackageExtension << "\" (for example \""
+                      << fs::path(output).replace_extension(kPackageExtension).string()
+                      << "\") so that a double-click opens them in the installed reader\n";
+        if (!packageOnly)
+            std::cout << "The book program needs the Qt 6 libraries of the reader (Qt Widgets, Qt WebEngine) "
+                         "on every computer that runs it; installing the folianto package brings them\n";
         return 0;
     } catch (const std::exception& error) {
         std::cerr << "folianto-pack: " << error.what() << "\n";
@@ -120,10 +142,10 @@ int Build(const std::vector<std::string>& args)
     }
 }
 
-int Inspect(const std::vector<std::string>& args)
+// "[--json] FILE", as inspect and check take them; a usage error's exit status otherwise.
+std::optional<int> ReadJsonFlagAndFile(const std::vector<std::string>& args, const std::string& needs, bool& asJson,
+                                       std::string& file)
 {
-    bool asJson = false;
-    std::string file;
     for (const auto& arg : args) {
         if (arg == "--json")
             asJson = true;
@@ -133,7 +155,16 @@ int Inspect(const std::vector<std::string>& args)
             return UsageError("unexpected argument \"" + arg + "\"");
     }
     if (file.empty())
-        return UsageError("inspect needs BOOK");
+        return UsageError(needs);
+    return std::nullopt;
+}
+
+int Inspect(const std::vector<std::string>& args)
+{
+    bool asJson = false;
+    std::string file;
+    if (const auto usage = ReadJsonFlagAndFile(args, "inspect needs BOOK", asJson, file))
+        return *usage;
     try {
         const TBook book(file);
         if (asJson)
@@ -141,6 +172,36 @@ int Inspect(const std::vector<std::string>& args)
         else
             std::cout << InspectText(book);
         return 0;
+    } catch (const std::exception& error) {
+        std::cerr << "folianto-pack: " << error.what() << "\n";
+        return 1;
+    }
+}
+
+int Check(const std::vector<std::string>& args)
+{
+    bool asJson = false;
+    std::string file;
+    if (const auto usage = ReadJsonFlagAndFile(args, "check needs BOOK.json or BOOK", asJson, file))
+        return *usage;
+    try {
+        std::error_code error;
+        if (fs::is_directory(file, error))
+            file = (fs::path(file) / "book.json").string();
+        TCheckResult result;
+        const std::string extension = fs::path(file).extension().string();
+        if (extension.size() == 5 && FoldedName(extension) == ".json") {
+            const TBookDescription description = ReadBookJson(file);
+            result = CheckBook(CheckedBookOf(description, file));
+        } else {
+            TBook book(file);
+            result = CheckBook(CheckedBookOf(book, file));
+        }
+        if (asJson)
+            std::cout << CheckReportJson(result).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        else
+            std::cout << CheckReportText(result);
+        return result.Count(TFindingKind::Error) > 0 ? 1 : 0;
     } catch (const std::exception& error) {
         std::cerr << "folianto-pack: " << error.what() << "\n";
         return 1;
@@ -170,6 +231,8 @@ int main(int argc, char** argv)
     const std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "build")
         return Build(args);
+    if (command == "check")
+        return Check(args);
     if (command == "inspect")
         return Inspect(args);
     if (command == "extract")
