@@ -5,6 +5,7 @@
 #include "Book.h"
 #include "Commands.h"
 #include "Navigation.h"
+#include "Skin.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -64,6 +65,7 @@ TMainFormServices RealMainFormServices(TPageServer& server)
     services.OpenStore = [](const std::string& bookId) { return std::make_unique<TIniBookStore>(bookId); };
     services.ScreenSaver = CreateX11ScreenSaver();
     services.CreateDisplaySwitch = [] { return CreateXRandrDisplaySwitch(); };
+    services.BuildSkin = BuildSkin;
     return services;
 }
 
