@@ -4,6 +4,7 @@
 #include "ApplicationError.h"
 #include "Book.h"
 #include "Commands.h"
+#include "KeyFilter.h"
 #include "Navigation.h"
 #include "Skin.h"
 
@@ -65,6 +66,7 @@ TMainFormServices RealMainFormServices(TPageServer& server)
     services.OpenStore = [](const std::string& bookId) { return std::make_unique<TIniBookStore>(bookId); };
     services.ScreenSaver = CreateX11ScreenSaver();
     services.CreateDisplaySwitch = [] { return CreateXRandrDisplaySwitch(); };
+    services.InstallKeyFilter = InstallKeyFilter;
     services.BuildSkin = BuildSkin;
     return services;
 }

@@ -1,6 +1,7 @@
 // The decisions behind the skin, the keys, the book's fonts and the splash, without windows.
 
 #include "Book.h"
+#include "KeyFilter.h"
 #include "SkinShape.h"
 #include "TestBooks.h"
 
@@ -21,6 +22,7 @@ using namespace folianto::test;
 
 Q_DECLARE_METATYPE(TPngImage)
 Q_DECLARE_METATYPE(std::vector<QRect>)
+Q_DECLARE_METATYPE(TKeyAction)
 
 namespace {
 
@@ -99,6 +101,10 @@ private slots:
     void hitTest();
     void laterButtonIsOnTop();
     void commandSevenHasNoButton();
+    void acceleratorKeys_data();
+    void acceleratorKeys();
+    void applicationDropsOnlyCtrlN_data();
+    void applicationDropsOnlyCtrlN();
 };
 
 void PresentationDecisionsTest::skinShape_data()
@@ -320,6 +326,74 @@ void PresentationDecisionsTest::commandSevenHasNoButton()
     TBook book(WriteBookFile(description, dir.path()).toStdString());
     QVERIFY(book.Loaded);
     QCOMPARE(ShownSkinButtons(book), (std::vector<int> {0, 1, 2, 4, 5, 6, 7, 8}));
+}
+
+void PresentationDecisionsTest::acceleratorKeys_data()
+{
+    QTest::addColumn<bool>("escapeCloses");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<TKeyAction>("action");
+    const Qt::KeyboardModifiers none, ctrl(Qt::ControlModifier), shift(Qt::ShiftModifier), alt(Qt::AltModifier);
+    QTest::newRow("Escape closes") << true << int(Qt::Key_Escape) << none << TKeyAction::Close;
+    QTest::newRow("Ctrl+Escape closes") << true << int(Qt::Key_Escape) << ctrl << TKeyAction::Close;
+    QTest::newRow("Escape passes") << false << int(Qt::Key_Escape) << none << TKeyAction::Pass;
+    QTest::newRow("Ctrl+N") << false << int(Qt::Key_N) << ctrl << TKeyAction::Swallow;
+    QTest::newRow("Ctrl+Shift+N") << false << int(Qt::Key_N) << (ctrl | shift) << TKeyAction::Swallow;
+    QTest::newRow("Ctrl+Alt+N") << false << int(Qt::Key_N) << (ctrl | alt) << TKeyAction::Swallow;
+    QTest::newRow("N") << true << int(Qt::Key_N) << none << TKeyAction::Pass;
+    QTest::newRow("Ctrl+F") << false << int(Qt::Key_F) << ctrl << TKeyAction::Find;
+    QTest::newRow("Ctrl+Shift+F") << false << int(Qt::Key_F) << (ctrl | shift) << TKeyAction::Find;
+    QTest::newRow("AltGr+F") << false << int(Qt::Key_F) << (ctrl | alt) << TKeyAction::Pass;
+    QTest::newRow("F") << false << int(Qt::Key_F) << none << TKeyAction::Pass;
+    QTest::newRow("Ctrl+P") << false << int(Qt::Key_P) << ctrl << TKeyAction::Print;
+    QTest::newRow("AltGr+P") << false << int(Qt::Key_P) << (ctrl | alt) << TKeyAction::Pass;
+    QTest::newRow("Alt+Left") << false << int(Qt::Key_Left) << alt << TKeyAction::Back;
+    QTest::newRow("Alt+Right") << false << int(Qt::Key_Right) << alt << TKeyAction::Forward;
+    QTest::newRow("Left") << false << int(Qt::Key_Left) << none << TKeyAction::Pass;
+    QTest::newRow("Alt+Shift+Left") << false << int(Qt::Key_Left) << (alt | shift) << TKeyAction::Pass;
+    QTest::newRow("Ctrl+Alt+Right") << false << int(Qt::Key_Right) << (ctrl | alt) << TKeyAction::Pass;
+    QTest::newRow("F5") << false << int(Qt::Key_F5) << none << TKeyAction::Refresh;
+    QTest::newRow("Ctrl+F5") << false << int(Qt::Key_F5) << ctrl << TKeyAction::Refresh;
+    QTest::newRow("Alt+F5") << false << int(Qt::Key_F5) << alt << TKeyAction::Pass;
+    QTest::newRow("Ctrl+C") << true << int(Qt::Key_C) << ctrl << TKeyAction::Pass;
+    QTest::newRow("Ctrl+A") << true << int(Qt::Key_A) << ctrl << TKeyAction::Pass;
+}
+
+void PresentationDecisionsTest::acceleratorKeys()
+{
+    QFETCH(bool, escapeCloses);
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(TKeyAction, action);
+    QCOMPARE(AcceleratorAction(escapeCloses, key, modifiers), action);
+}
+
+void PresentationDecisionsTest::applicationDropsOnlyCtrlN_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<Qt::MouseButtons>("buttons");
+    QTest::addColumn<bool>("dropped");
+    const Qt::KeyboardModifiers ctrl(Qt::ControlModifier);
+    QTest::newRow("Ctrl+N") << int(Qt::Key_N) << ctrl << Qt::MouseButtons() << true;
+    QTest::newRow("Ctrl+N on the keypad") << int(Qt::Key_N) << (ctrl | Qt::KeypadModifier) << Qt::MouseButtons() << true;
+    QTest::newRow("Ctrl+Meta+N") << int(Qt::Key_N) << (ctrl | Qt::MetaModifier) << Qt::MouseButtons() << true;
+    QTest::newRow("Ctrl+Shift+N") << int(Qt::Key_N) << (ctrl | Qt::ShiftModifier) << Qt::MouseButtons() << false;
+    QTest::newRow("Ctrl+Alt+N") << int(Qt::Key_N) << (ctrl | Qt::AltModifier) << Qt::MouseButtons() << false;
+    QTest::newRow("left button down") << int(Qt::Key_N) << ctrl << Qt::MouseButtons(Qt::LeftButton) << false;
+    QTest::newRow("middle button down") << int(Qt::Key_N) << ctrl << Qt::MouseButtons(Qt::MiddleButton) << false;
+    QTest::newRow("N") << int(Qt::Key_N) << Qt::KeyboardModifiers() << Qt::MouseButtons() << false;
+    QTest::newRow("Ctrl+M") << int(Qt::Key_M) << ctrl << Qt::MouseButtons() << false;
+}
+
+void PresentationDecisionsTest::applicationDropsOnlyCtrlN()
+{
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(Qt::MouseButtons, buttons);
+    QFETCH(bool, dropped);
+    QCOMPARE(AppMessageDrops(key, modifiers, buttons), dropped);
 }
 
 QTEST_MAIN(PresentationDecisionsTest)

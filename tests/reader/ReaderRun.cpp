@@ -1,5 +1,6 @@
 #include "ReaderRun.h"
 
+#include "KeyFilter.h"
 #include "Skin.h"
 
 #include <QDir>
@@ -64,6 +65,7 @@ void TReaderRun::Create()
             onMessage();
     };
     services.ShowAboutBox = [this] { ++aboutBoxes; };
+    services.InstallKeyFilter = InstallKeyFilter;
     services.BuildSkin = BuildSkin;
     form = std::make_unique<TMainForm>(*book, std::move(services));
 }
