@@ -3,6 +3,7 @@
 #include "Book.h"
 #include "KeyFilter.h"
 #include "SkinShape.h"
+#include "SplashScreen.h"
 #include "TestBooks.h"
 
 #include <QDir>
@@ -105,6 +106,7 @@ private slots:
     void acceleratorKeys();
     void applicationDropsOnlyCtrlN_data();
     void applicationDropsOnlyCtrlN();
+    void splashCloseRules();
 };
 
 void PresentationDecisionsTest::skinShape_data()
@@ -394,6 +396,33 @@ void PresentationDecisionsTest::applicationDropsOnlyCtrlN()
     QFETCH(Qt::MouseButtons, buttons);
     QFETCH(bool, dropped);
     QCOMPARE(AppMessageDrops(key, modifiers, buttons), dropped);
+}
+
+void PresentationDecisionsTest::splashCloseRules()
+{
+    struct Mode {
+        int mode, seconds;
+        bool pictureHasSize;
+        int applies;
+    } modes[] = {
+        {0, 0, true, kSplashAtStartup},    {1, 0, true, kSplashOnClick},     {2, 3, true, kSplashAfterSeconds},
+        {2, 0, true, kSplashAtStartup},    {2, -5, true, kSplashAtStartup},  {3, 3, true, kSplashAtStartup},
+        {255, 3, true, kSplashAtStartup},  {1, 0, false, kSplashAtStartup},  {2, 3, false, kSplashAtStartup},
+    };
+    for (const Mode& m : modes)
+        QCOMPARE(SplashCloseModeOf(static_cast<std::uint8_t>(m.mode), m.seconds, m.pictureHasSize), m.applies);
+
+    QVERIFY(SplashClickCloses(kSplashOnClick));
+    QVERIFY(!SplashClickCloses(kSplashAtStartup));
+    QVERIFY(!SplashClickCloses(kSplashAfterSeconds));
+
+    QVERIFY(SplashCloseAllowed(kSplashAtStartup, false));
+    QVERIFY(!SplashCloseAllowed(kSplashOnClick, false));
+    QVERIFY(!SplashCloseAllowed(kSplashAfterSeconds, true));
+    QVERIFY(SplashCloseAllowed(kSplashAfterSeconds, false));
+
+    QCOMPARE(SplashIntervalMs(3), 3000);
+    QCOMPARE(SplashIntervalMs(INT32_MAX), INT_MAX / 1000 * 1000);  // no overflow into the past
 }
 
 QTEST_MAIN(PresentationDecisionsTest)
