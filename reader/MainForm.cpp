@@ -3,6 +3,7 @@
 #include "AnsiText.h"
 #include "ApplicationError.h"
 #include "Book.h"
+#include "BookFonts.h"
 #include "Commands.h"
 #include "KeyFilter.h"
 #include "Navigation.h"
@@ -75,6 +76,7 @@ TMainFormServices RealMainFormServices(TPageServer& server)
     services.CreateDisplaySwitch = [] { return CreateXRandrDisplaySwitch(); };
     services.InstallKeyFilter = InstallKeyFilter;
     services.BuildSkin = BuildSkin;
+    PlugInBookFonts(services, BookFontDirectory());
     return services;
 }
 

@@ -1,6 +1,7 @@
 // The decisions behind the skin, the keys, the book's fonts and the splash, without windows.
 
 #include "Book.h"
+#include "BookFonts.h"
 #include "KeyFilter.h"
 #include "SkinShape.h"
 #include "SplashScreen.h"
@@ -106,6 +107,8 @@ private slots:
     void acceleratorKeys();
     void applicationDropsOnlyCtrlN_data();
     void applicationDropsOnlyCtrlN();
+    void fontFileNames();
+    void fontDirectoryIsPrivate();
     void splashCloseRules();
 };
 
@@ -396,6 +399,62 @@ void PresentationDecisionsTest::applicationDropsOnlyCtrlN()
     QFETCH(Qt::MouseButtons, buttons);
     QFETCH(bool, dropped);
     QCOMPARE(AppMessageDrops(key, modifiers, buttons), dropped);
+}
+
+void PresentationDecisionsTest::fontFileNames()
+{
+    // MD5("abc") is 900150983cd24fb0d6963f7d28e17f72.
+    QCOMPARE(BookFontFileName("/run/f", "abc", 0), std::string("/run/f/__900150983cd24fb0d6963f7d28e17f72_0.TTF"));
+    QCOMPARE(BookFontFileName("/run/f", "abc", 12), std::string("/run/f/__900150983cd24fb0d6963f7d28e17f72_12.TTF"));
+    std::set<std::string> names;
+    const std::string ids[] = {"", "abc", "ABC", "abc ", std::string("a\0b", 3), std::string("a\0c", 3), "\xE9t\xE9", "../x"};
+    for (const std::string& id : ids)
+        for (int i = 0; i < 3; ++i)
+            names.insert(BookFontFileName("/run/f", id, i));
+    QCOMPARE(names.size(), std::size(ids) * 3);
+    for (const std::string& name : names)
+        QVERIFY2(name.find('/', 7) == std::string::npos, name.c_str());  // always inside the folder
+}
+
+void PresentationDecisionsTest::fontDirectoryIsPrivate()
+{
+    QTemporaryDir scratch;
+    const QByteArray runtime = QDir(scratch.path()).filePath("runtime").toLocal8Bit();
+    const QByteArray cache = QDir(scratch.path()).filePath("cache").toLocal8Bit();
+    QVERIFY(QDir().mkpath(QString::fromLocal8Bit(runtime)));
+    const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR"), oldCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", cache);
+    const auto modeOf = [](const std::string& path) {
+        struct stat info {};
+        return ::lstat(path.c_str(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+    };
+
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    std::string folder = BookFontDirectory();
+    QCOMPARE(folder, (runtime + "/folianto-fonts").toStdString());
+    QCOMPARE(modeOf(folder), 0700);
+
+    // Opened up by someone: closed again.
+    QCOMPARE(::chmod(folder.c_str(), 0777), 0);
+    QCOMPARE(BookFontDirectory(), folder);
+    QCOMPARE(modeOf(folder), 0700);
+
+    // A link in its place is not followed; the cache folder is used instead.
+    QVERIFY(QDir(QString::fromStdString(folder)).removeRecursively());
+    QVERIFY(QFile::link(scratch.path(), QString::fromStdString(folder)));
+    const std::string cached = (cache + "/folianto/fonts").toStdString();
+    QCOMPARE(BookFontDirectory(), cached);
+    QCOMPARE(modeOf(cached), 0700);
+
+    qunsetenv("XDG_RUNTIME_DIR");
+    QCOMPARE(BookFontDirectory(), cached);
+    qputenv("XDG_RUNTIME_DIR", (runtime + "/missing"));
+    QCOMPARE(BookFontDirectory(), cached);
+
+    qputenv("XDG_RUNTIME_DIR", oldRuntime);
+    qputenv("XDG_CACHE_HOME", oldCache);
+    if (oldCache.isEmpty())
+        qunsetenv("XDG_CACHE_HOME");
 }
 
 void PresentationDecisionsTest::splashCloseRules()

@@ -1,5 +1,6 @@
 #include "ReaderRun.h"
 
+#include "BookFonts.h"
 #include "KeyFilter.h"
 #include "Skin.h"
 
@@ -67,6 +68,7 @@ void TReaderRun::Create()
     services.ShowAboutBox = [this] { ++aboutBoxes; };
     services.InstallKeyFilter = InstallKeyFilter;
     services.BuildSkin = BuildSkin;
+    PlugInBookFonts(services, fontDirectory);
     form = std::make_unique<TMainForm>(*book, std::move(services));
 }
 
