@@ -6,6 +6,7 @@
 #include "MainForm.h"
 #include "MessageFormTool.h"
 #include "ShellOpen.h"
+#include "SplashScreen.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -79,6 +80,8 @@ int main(int argc, char** argv)
         TBook& book = GetBook();
 
         // The splash window, when the book has one, is shown here.
+        if (book.SplashEnabled)
+            CreateSplashScreen(book);
 
         TMainFormServices services = RealMainFormServices(server);
         services.ShowMessageWindow = [&messageForm](const std::string& title, const std::string& text) {
@@ -99,10 +102,13 @@ int main(int argc, char** argv)
         book.MainWindowHandle = WindowHandleOf(mainForm.get());
 
         // A splash that closes once the windows exist is released here.
+        if (book.SplashEnabled && SplashCloseModeOf(book) == kSplashAtStartup)
+            FreeSplashScreen();
     } catch (const std::exception& error) {
         messageForm.reset();
         aboutBox.reset();
         mainForm.reset();
+        FreeSplashScreen();
         return ApplicationError(error.what());
     }
 
@@ -120,6 +126,7 @@ int main(int argc, char** argv)
     messageForm.reset();
     aboutBox.reset();
     mainForm.reset();
+    FreeSplashScreen();  // one that waited for a click or its seconds
     FreeBook();
     return exitCode;
 }

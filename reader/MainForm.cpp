@@ -4,10 +4,13 @@
 #include "ApplicationError.h"
 #include "Book.h"
 #include "BookProfile.h"
+#include "BookFonts.h"
 #include "Commands.h"
+#include "KeyFilter.h"
 #include "Navigation.h"
 #include "StandardToolbar.h"
 #include "WindowTitle.h"
+#include "Skin.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -50,15 +53,22 @@ QIcon IconFromBytes(const Bytes& data)
 
 }  // namespace
 
+// The window itself, not its native id: the window system's window is made anew when
+// the web view's first page brings the view's drawing surface, and the id changes then.
 std::uintptr_t WindowHandleOf(QWidget* window)
 {
-    return static_cast<std::uintptr_t>(window->winId());
+    return reinterpret_cast<std::uintptr_t>(window);
 }
 
 void PostIntroRequest(std::uintptr_t mainWindowHandle)
 {
-    if (QWidget* window = QWidget::find(static_cast<WId>(mainWindowHandle)))
-        QCoreApplication::postEvent(window, new QEvent(kIntroRequestEvent));
+    // Only to a window that still exists.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (reinterpret_cast<std::uintptr_t>(window) == mainWindowHandle) {
+            QCoreApplication::postEvent(window, new QEvent(kIntroRequestEvent));
+            return;
+        }
+    }
 }
 
 TMainFormServices RealMainFormServices(TPageServer& server)
@@ -70,6 +80,9 @@ TMainFormServices RealMainFormServices(TPageServer& server)
     services.CreateDisplaySwitch = [] { return CreateXRandrDisplaySwitch(); };
     services.BuildToolbar = BuildStandardToolbar;
     services.Printers = CreateSystemPrinters();
+    services.InstallKeyFilter = InstallKeyFilter;
+    services.BuildSkin = BuildSkin;
+    PlugInBookFonts(services, BookFontDirectory());
     return services;
 }
 

@@ -3,6 +3,7 @@
 
 #include "TestBooks.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -56,6 +57,7 @@ private slots:
     void relativePackageNameIsLookedUpNextToTheProgram();
     void relativePackageNameFromAShell_data();
     void relativePackageNameFromAShell();
+    void skinnedBookWithSplashAndFont();
 };
 
 void ProgramTest::initTestCase()
@@ -189,6 +191,64 @@ void ProgramTest::relativePackageNameFromAShell()
         QVERIFY2(errors.contains(("Cannot open file \"" + tried + "\". No such file or directory").toUtf8()),
                  errors.constData());
     }
+}
+
+void ProgramTest::skinnedBookWithSplashAndFont()
+{
+    QTemporaryDir dir;
+    auto description = PagesBook({{"/index.html", "<html><head><title>Start</title></head><body>x</body></html>"}});
+    description.BookId = QString("e2e-skin-%1").arg(QCoreApplication::applicationPid()).toStdString();
+    description.Title = "Skin Book";
+    description.InterfaceKind = 1;
+    description.SkinImage = PngOf(Filled(300, 200, QColor(30, 60, 120)));
+    description.BrowserLeft = 10;
+    description.BrowserTop = 40;
+    description.BrowserRight = 290;
+    description.BrowserBottom = 190;
+    description.SplashEnabled = true;
+    description.SplashCloseMode = 1;  // closed by a click
+    description.SplashImage = PngOf(Filled(160, 100, QColor(200, 30, 40)));
+    description.IntroMessageEnabled = true;
+    description.IntroMessage = "Welcome";
+    description.EscapeCloses = true;
+    const QByteArray font = ReadAll(QDir(qEnvironmentVariable("FOLIANTO_SOURCE")).filePath("samples/skin-book/fonts/lantern.ttf"));
+    QVERIFY(!font.isEmpty());
+    description.Fonts = {Bytes(font.begin(), font.end())};
+    const QString package = WriteBookFile(description, dir.path());
+    const QString fontFile = QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).filePath(
+        "folianto-fonts/__" + QCryptographicHash::hash(QByteArray::fromStdString(description.BookId),
+                                                       QCryptographicHash::Md5).toHex() + "_0.TTF");
+
+    QProcess reader;
+    reader.start(ReaderProgram(), {package});
+    QVERIFY(reader.waitForStarted());
+    const QString window = WaitForWindow("Skin Book - Start", reader);
+    QVERIFY2(!window.isEmpty(), qPrintable(QString::number(reader.state())));
+    QVERIFY(Xdotool({"getwindowgeometry", window}).contains("Geometry: 300x200"));
+    QVERIFY2(QFile::exists(fontFile), qPrintable(fontFile));
+
+    // The splash waits for its click, above the reader window; the intro message follows it.
+    const QString splash = WaitForWindow("Skin Book", reader);
+    QVERIFY(!splash.isEmpty());
+    QVERIFY(Xdotool({"getwindowgeometry", splash}).contains("Geometry: 160x100"));
+    Xdotool({"mousemove", "--window", splash, "80", "50", "click", "1"});
+    QString message;
+    QVERIFY(QTest::qWaitFor([&] {
+        message = Xdotool({"search", "--onlyvisible", "--name", "^Skin Book$"}).section('\n', 0, 0);
+        return !message.isEmpty() && message != splash;
+    }, kTimeout));
+    Xdotool({"windowactivate", "--sync", message});
+    Xdotool({"key", "--clearmodifiers", "Return"});
+
+    // Escape closes this book; its font goes with it.
+    QVERIFY(QTest::qWaitFor([&] {
+        return Xdotool({"search", "--onlyvisible", "--name", "^Skin Book$"}).isEmpty();
+    }, kTimeout));
+    Xdotool({"windowactivate", "--sync", window});
+    Xdotool({"key", "--clearmodifiers", "Escape"});
+    QVERIFY(reader.waitForFinished(kTimeout));
+    QCOMPARE(reader.exitCode(), 0);
+    QVERIFY(!QFile::exists(fontFile));
 }
 
 QTEST_MAIN(ProgramTest)

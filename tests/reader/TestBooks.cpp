@@ -1,5 +1,6 @@
 #include "TestBooks.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 
@@ -37,6 +38,22 @@ QByteArray ReadAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+Bytes PngOf(const QImage& picture)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    return Bytes(png.begin(), png.end());
+}
+
+QImage Filled(int width, int height, QColor colour, QImage::Format format)
+{
+    QImage picture(width, height, format);
+    picture.fill(colour);
+    return picture;
 }
 
 }  // namespace folianto::test

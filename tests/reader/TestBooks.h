@@ -3,6 +3,7 @@
 
 #include "PackageWriter.h"
 
+#include <QImage>
 #include <QString>
 
 #include <map>
@@ -23,6 +24,11 @@ QString WriteBookFile(const TBookDescription& book, const QString& directory, co
 
 // Reads a whole file, or an empty array.
 QByteArray ReadAll(const QString& path);
+
+// A PNG file of the picture.
+Bytes PngOf(const QImage& picture);
+// A picture of one colour.
+QImage Filled(int width, int height, QColor colour, QImage::Format format = QImage::Format_ARGB32);
 
 }  // namespace folianto::test
 

@@ -1,0 +1,88 @@
+#include "ReaderRun.h"
+
+#include "BookFonts.h"
+#include "KeyFilter.h"
+#include "Skin.h"
+
+#include <QDir>
+#include <QWebEnginePage>
+#include <QtTest>
+
+namespace folianto::test {
+
+namespace {
+
+class TServerOf : public TPageServer {
+public:
+    explicit TServerOf(THTTPServer& server) : server_(server) {}
+    void Start() override { server_.Start(); }
+    void Stop() override { server_.Stop(); }
+    int Port() override { return server_.Port(); }
+
+private:
+    THTTPServer& server_;
+};
+
+}  // namespace
+
+std::string HtmlPage(const std::string& title, const std::string& body)
+{
+    return "<html><head><title>" + title + "</title></head><body>" + body + "</body></html>";
+}
+
+QVariant Evaluate(TMainForm& form, const QString& script)
+{
+    QVariant result;
+    bool done = false;
+    form.Browser()->page()->runJavaScript(script, [&](const QVariant& value) {
+        result = value;
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, kPageTimeout))
+        return QVariant(QStringLiteral("(no answer)"));
+    return result;
+}
+
+void TReaderRun::Load(const TBookDescription& description)
+{
+    book = std::make_unique<TBook>(WriteBookFile(description, dir.path()).toStdString());
+    http = std::make_unique<THTTPServer>(*book);
+    server = std::make_unique<TServerOf>(*http);
+}
+
+void TReaderRun::Create()
+{
+    if (fontDirectory.empty()) {
+        fontDirectory = QDir(dir.path()).filePath("fonts").toStdString();
+        QDir().mkpath(QString::fromStdString(fontDirectory));
+    }
+    TMainFormServices services;
+    services.Server = server.get();
+    const QString store = dir.filePath("config");
+    services.OpenStore = [store](const std::string& id) { return std::make_unique<TIniBookStore>(id, store); };
+    services.ShowMessageWindow = [this](const std::string& title, const std::string& text) {
+        messages.emplace_back(title, text);
+        if (onMessage)
+            onMessage();
+    };
+    services.ShowAboutBox = [this] { ++aboutBoxes; };
+    services.InstallKeyFilter = InstallKeyFilter;
+    services.BuildSkin = BuildSkin;
+    PlugInBookFonts(services, fontDirectory);
+    form = std::make_unique<TMainForm>(*book, std::move(services));
+}
+
+bool TReaderRun::ShowAndWait(const std::string& caption)
+{
+    form->show();
+    return QTest::qWaitFor([&] { return form->Caption() == caption; }, kPageTimeout);
+}
+
+TReaderRun::~TReaderRun()
+{
+    form.reset();
+    if (http)
+        http->Stop();
+}
+
+}  // namespace folianto::test
