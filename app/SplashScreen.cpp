@@ -3,6 +3,7 @@
 #include "AnsiText.h"
 #include "Book.h"
 #include "MainForm.h"
+#include "WindowTitle.h"
 
 #include <QCloseEvent>
 #include <QDeadlineTimer>
@@ -65,18 +66,11 @@ int SplashIntervalMs(std::int32_t seconds)
     return std::clamp(seconds, 1, INT_MAX / 1000) * 1000;
 }
 
-QString LiteralCaption(const QString& caption)
-{
-    // Qt shows "[*][*]" as one literal "[*]".
-    QString escaped = caption;
-    return escaped.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
-}
-
 TSplashForm::TSplashForm(TSplashScreenController& controller, const TBook& book)
     : TPictureControl(book.SplashImage, nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       controller_(&controller)
 {
-    setWindowTitle(LiteralCaption(FromAnsi(book.Title)));
+    SetLiteralWindowTitle(*this, FromAnsi(book.Title));
     setAutoFillBackground(true);
     const QSize size(std::max(book.SplashImage.Width, 1), std::max(book.SplashImage.Height, 1));
     setFixedSize(size);

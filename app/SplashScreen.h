@@ -30,8 +30,6 @@ bool SplashClickCloses(int mode);
 bool SplashCloseAllowed(int mode, bool timerEnabled);
 // The timer's interval for mode 2, held within what a timer can count.
 int SplashIntervalMs(std::int32_t seconds);
-// A caption shown as it is: Qt would take "[*]" for its own placeholder and drop it.
-QString LiteralCaption(const QString& caption);
 
 class TSplashScreenController;
 

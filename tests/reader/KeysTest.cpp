@@ -2,6 +2,7 @@
 // (xdotool) into the reader window as a person would.
 
 #include "Browser.h"
+#include "FindDialog.h"
 #include "Navigation.h"
 #include "ReaderRun.h"
 
@@ -77,6 +78,7 @@ private slots:
     void escapeFromThePageClosesOnlyWhenTheBookSaysSo();
     void ctrlNOpensNoWindow();
     void browserKeysGoBackForwardAndRefresh();
+    void ctrlFFindsAndCtrlPAsksBeforePrinting();
     void pageCannotCloseTheReader();
     void contextMenuIsTheBrowsersOwn();
 };
@@ -158,6 +160,31 @@ void KeysTest::browserKeysGoBackForwardAndRefresh()
     QVERIFY(Type("F5"));
     QTRY_COMPARE_WITH_TIMEOUT(Evaluate(*run.form, "typeof window.mark").toString(), QString("undefined"), kPageTimeout);
     QCOMPARE(run.form->Caption(), std::string("My Book - Chapter 2"));
+}
+
+void KeysTest::ctrlFFindsAndCtrlPAsksBeforePrinting()
+{
+    TReaderRun run;
+    run.Load(PagesBook({{"/index.html", HtmlPage("Start", kKeyLog)}}));
+    run.Create();
+    QVERIFY(run.ShowAndWait("My Book - Start"));
+    QVERIFY(PageHasFocus(*run.form));
+
+    // Ctrl+F opens the reader's own find dialog, not the page's handler of the key.
+    QVERIFY(Type("ctrl+f"));
+    QTRY_VERIFY_WITH_TIMEOUT(run.form->FindDialog() && run.form->FindDialog()->isVisible(), kPageTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(run.form->FindDialog()->isActiveWindow(), kPageTimeout);
+    QVERIFY(Type("Escape"));
+    QTRY_VERIFY_WITH_TIMEOUT(!run.form->FindDialog()->isVisible(), kPageTimeout);
+    QVERIFY(run.form->isVisible());  // Escape closed the dialog, not the book
+
+    // Ctrl+P prints as a browser does: the print dialog first. Cancelled, nothing is printed.
+    QVERIFY(PageHasFocus(*run.form));
+    QVERIFY(Type("ctrl+p"));
+    QTRY_COMPARE_WITH_TIMEOUT(run.printDialogs, 1, kPageTimeout);
+    QVERIFY(Settle(*run.form));
+    QCOMPARE(KeysSeen(*run.form), (QStringList {"x"}));
+    QVERIFY(!QFile::exists(run.dir.filePath("printed.pdf")));
 }
 
 void KeysTest::pageCannotCloseTheReader()

@@ -2,9 +2,11 @@
 
 #include "BookFonts.h"
 #include "KeyFilter.h"
+#include "PageScript.h"
 #include "Skin.h"
 
 #include <QDir>
+#include <QPrinter>
 #include <QWebEnginePage>
 #include <QtTest>
 
@@ -23,6 +25,29 @@ private:
     THTTPServer& server_;
 };
 
+// A default printer that writes a PDF nobody reads, and a print dialog that is always
+// cancelled.
+class TCancelledPrinters : public TPrinters {
+public:
+    TCancelledPrinters(int& dialogs, QString file) : dialogs_(dialogs), file_(std::move(file)) {}
+    std::unique_ptr<QPrinter> DefaultPrinter() override
+    {
+        auto printer = std::make_unique<QPrinter>();
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(file_);
+        return printer;
+    }
+    bool AskToPrint(QPrinter&, QWidget*) override
+    {
+        ++dialogs_;
+        return false;
+    }
+
+private:
+    int& dialogs_;
+    QString file_;
+};
+
 }  // namespace
 
 std::string HtmlPage(const std::string& title, const std::string& body)
@@ -32,15 +57,7 @@ std::string HtmlPage(const std::string& title, const std::string& body)
 
 QVariant Evaluate(TMainForm& form, const QString& script)
 {
-    QVariant result;
-    bool done = false;
-    form.Browser()->page()->runJavaScript(script, [&](const QVariant& value) {
-        result = value;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, kPageTimeout))
-        return QVariant(QStringLiteral("(no answer)"));
-    return result;
+    return EvaluateInPage(*form.Browser()->page(), script, kPageTimeout).value_or(QVariant(QStringLiteral("(no answer)")));
 }
 
 void TReaderRun::Load(const TBookDescription& description)
@@ -66,6 +83,7 @@ void TReaderRun::Create()
             onMessage();
     };
     services.ShowAboutBox = [this] { ++aboutBoxes; };
+    services.Printers = std::make_unique<TCancelledPrinters>(printDialogs, dir.filePath("printed.pdf"));
     services.InstallKeyFilter = InstallKeyFilter;
     services.BuildSkin = BuildSkin;
     PlugInBookFonts(services, fontDirectory);

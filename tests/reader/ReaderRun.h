@@ -46,6 +46,7 @@ struct TReaderRun {
     std::vector<std::pair<std::string, std::string>> messages;  // message windows asked for
     std::function<void()> onMessage;  // called as each is asked for
     int aboutBoxes = 0;
+    int printDialogs = 0;  // print dialogs asked for; each one is cancelled
     std::string fontDirectory;  // a folder of the run unless set before Create
     std::unique_ptr<TMainForm> form;
 
