@@ -30,12 +30,6 @@ public:
 char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool SameAsciiIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
-}
-
 // Spaces and control characters at either end go.
 std::string_view Trim(std::string_view text)
 {
@@ -59,6 +53,12 @@ int HexValue(char c)
 }
 
 }  // namespace
+
+bool SameAsciiIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+}
 
 // ---------------------------------------------------------------------------------------
 // Socket errors
@@ -281,24 +281,50 @@ std::string TRequestReader::ReadToEnd(std::size_t limit, bool& truncated)
     return bytes;
 }
 
+namespace {
+
+// The value of the header line at index, with the continuation lines after it.
+std::string ValueAt(const std::vector<std::string>& headers, std::size_t index, std::size_t colon)
+{
+    std::string value(Trim(std::string_view(headers[index]).substr(colon + 1)));
+    for (std::size_t j = index + 1; j < headers.size(); ++j) {
+        const std::string_view next = headers[j];
+        if (next.empty() || (next.front() != ' ' && next.front() != '\t'))
+            break;
+        value += ' ';
+        value += Trim(next);
+    }
+    return value;
+}
+
+// Where the name of a header line ends, npos when the line does not carry this name.
+std::size_t NameEnd(std::string_view line, std::string_view name)
+{
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos || !SameAsciiIgnoringCase(line.substr(0, colon), name))
+        return std::string_view::npos;
+    return colon;
+}
+
+}  // namespace
+
 std::optional<std::string> THTTPRequest::HeaderValue(std::string_view name) const
 {
     for (std::size_t i = 0; i < Headers.size(); ++i) {
-        const std::string_view line = Headers[i];
-        const std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos || !SameAsciiIgnoringCase(line.substr(0, colon), name))
-            continue;
-        std::string value(Trim(line.substr(colon + 1)));
-        for (std::size_t j = i + 1; j < Headers.size(); ++j) {
-            const std::string_view next = Headers[j];
-            if (next.empty() || (next.front() != ' ' && next.front() != '\t'))
-                break;
-            value += ' ';
-            value += Trim(next);
-        }
-        return value;
+        if (const std::size_t colon = NameEnd(Headers[i], name); colon != std::string_view::npos)
+            return ValueAt(Headers, i, colon);
     }
     return std::nullopt;
+}
+
+std::vector<std::string> THTTPRequest::HeaderValues(std::string_view name) const
+{
+    std::vector<std::string> values;
+    for (std::size_t i = 0; i < Headers.size(); ++i) {
+        if (const std::size_t colon = NameEnd(Headers[i], name); colon != std::string_view::npos)
+            values.push_back(ValueAt(Headers, i, colon));
+    }
+    return values;
 }
 
 namespace {

@@ -115,7 +115,12 @@ struct THTTPRequest {
     // The value of the first header line with this name (case ignored), continuation
     // lines joined with one space; empty optional when there is none.
     std::optional<std::string> HeaderValue(std::string_view name) const;
+    // The values of every header line with this name, in the order received.
+    std::vector<std::string> HeaderValues(std::string_view name) const;
 };
+
+// ASCII letters compared without regard to case; other bytes must be equal.
+bool SameAsciiIgnoringCase(std::string_view a, std::string_view b);
 
 // The reason phrase that goes with a status code.
 std::string ReasonPhraseFor(int statusCode);

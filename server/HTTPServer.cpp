@@ -3,6 +3,7 @@
 #include "Book.h"
 #include "CodePage.h"
 #include "HTTPEngine.h"
+#include "HostCheck.h"
 
 #include <algorithm>
 #include <chrono>
@@ -82,9 +83,15 @@ void THTTPServer::Start() { engine_->Start(); }
 void THTTPServer::Stop() { engine_->Stop(); }
 int THTTPServer::Port() const { return port_; }
 bool THTTPServer::Active() const { return engine_->Active(); }
+void THTTPServer::AllowHost(const std::string& name) { allowedHosts_.push_back(name); }
 
 void THTTPServer::HandleRequest(const THTTPRequest& request, THTTPResponse& response)
 {
+    if (!AddressedToServer(request, port_, allowedHosts_)) {
+        response.SetStatusCode(403);
+        response.BodyText = std::string(ForbiddenPage);
+        return;
+    }
     std::lock_guard guard(lock_);
     auto buffer = std::make_unique<Bytes>();
     const std::string name = DecodeRequestPath(request.DocumentPath);

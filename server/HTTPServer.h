@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace folianto {
 
@@ -36,6 +37,10 @@ public:
     int Port() const;
     bool Active() const;
 
+    // Also answers requests whose "Host" names this (NAME, or NAME:PORT for one port),
+    // for a tunnel or proxy of the user's. Only before the first Start.
+    void AllowHost(const std::string& name);
+
     // Answers one request from the book; runs on connection threads, one at a time.
     void HandleRequest(const THTTPRequest& request, THTTPResponse& response);
 
@@ -44,6 +49,7 @@ private:
     std::mutex lock_;
     std::unique_ptr<THTTPEngine> engine_;
     int port_ = 0;
+    std::vector<std::string> allowedHosts_;
 };
 
 // The page every missing entry gets.

@@ -60,7 +60,8 @@ TEST_F(PageServer, AnswersFromTheBook)
         std::string answer;
     };
     const TCase cases[] = {
-        {"found", "GET /index.html HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", Found(Index)},
+        {"found", "GET /index.html HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server->Port()) + "\r\n\r\n",
+         Found(Index)},
         {"bare LF, HTTP/1.0", "GET /index.html HTTP/1.0\n\n", Found(Index)},
         {"case of method and name", "get /INDEX.HTML HTTP/1.1\r\n\r\n", Found(Index)},
         {"query string ignored", "GET /index.html?page=2 HTTP/1.1\r\n\r\n", Found(Index)},
