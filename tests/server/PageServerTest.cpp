@@ -108,6 +108,18 @@ TEST_F(PageServer, AnswersFromTheBook)
         EXPECT_EQ(Ask(c.request), c.answer) << c.what;
 }
 
+TEST_F(PageServer, NotFoundAnswerIsExactlyItsBytes)
+{
+    // Written out rather than built from the server's own constant, so a change shows.
+    const std::string page =
+        "<html><head><title>Resource Not Found</title></head><body><h1>404 Resource Not Found</h1>"
+        "<p>The request resource was not found on this eBook.</p></html>";
+    ASSERT_EQ(page.size(), 152u);
+    EXPECT_EQ(Ask("GET /nothing.html HTTP/1.1\r\n\r\n"),
+              "HTTP/1.1 404 Not Found\r\nConnection: close\r\nContent-Type: text/html\r\nContent-Length: 152\r\n"
+              "Server: FoliantoHTTP/3.0\r\n\r\n" + page);
+}
+
 std::string HeaderLine(std::size_t bytesBeforeLF)
 {
     return "X: " + std::string(bytesBeforeLF - 4, 'a') + "\r\n";
