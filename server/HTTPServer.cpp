@@ -47,8 +47,6 @@ std::string DecodeRequestPath(std::string_view text)
     return result;
 }
 
-namespace {
-
 int DrawPort()
 {
     std::mt19937 generator(static_cast<std::mt19937::result_type>(
@@ -56,6 +54,8 @@ int DrawPort()
         std::chrono::system_clock::now().time_since_epoch().count()));
     return 1024 + std::uniform_int_distribution<int>(0, 29999)(generator);
 }
+
+namespace {
 
 bool HasNonAscii(std::string_view text)
 {

@@ -20,6 +20,9 @@ class THTTPResponse;
 // A malformed escape raises std::runtime_error with the message the client receives.
 std::string DecodeRequestPath(std::string_view text);
 
+// A port from 1024 to 31023, drawn uniformly; seeded from the clock.
+int DrawPort();
+
 class THTTPServer {
 public:
     // port 0 draws one from 1024 to 31023; nothing is bound until Start.

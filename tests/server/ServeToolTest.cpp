@@ -160,6 +160,18 @@ TEST(ServeTool, FailuresGoToStandardErrorWithExitCode1)
     }
 }
 
+TEST(ServeTool, RefusesAPortBrowsersWillNotLoadFrom)
+{
+    const TTempFile book(WritePackage(Describe({{"/index.html", "x"}})));
+    for (const char* port : {"6000", "10080", "4190"}) {
+        TProcess serve({ServeTool(), "--port", port, book.Path()});
+        EXPECT_EQ(serve.Errors(), std::string("Port ") + port +
+                                      " is one that web browsers refuse to load pages from; choose another.\n");
+        EXPECT_EQ(serve.RestOfOutput(), "");
+        EXPECT_EQ(serve.Wait(), 2);
+    }
+}
+
 TEST(ServeTool, AllowsTheHostsNamedAndExplainsWhyOthersAreRefused)
 {
     const TTempFile book(WritePackage(Describe({{"/index.html", "x"}})));

@@ -1,6 +1,7 @@
 // folianto-serve [--port N] [--allow-host NAME]... BOOK: serves a book's entries on
 // 127.0.0.1 the way the reader window's browser sees them, until SIGINT or SIGTERM.
 
+#include "BlockedPorts.h"
 #include "Book.h"
 #include "HTTPServer.h"
 
@@ -18,7 +19,8 @@ namespace {
 const char* const UsageText =
     "usage: folianto-serve [--port N] [--allow-host NAME]... BOOK\n"
     "Serves the pages of BOOK on 127.0.0.1 to any web browser and prints the address to open.\n"
-    "  --port N           listen on port N instead of one drawn at random\n"
+    "  --port N           listen on port N instead of one drawn at random (never one\n"
+    "                     that web browsers refuse to load pages from)\n"
     "  --allow-host NAME  also answer requests for the host NAME (any port) or NAME:PORT,\n"
     "                     for a tunnel or proxy of yours; may be given more than once\n"
     "Requests for any other host than 127.0.0.1, localhost or [::1] with this port are\n"
@@ -68,6 +70,14 @@ int main(int argc, char** argv)
     }
     if (bookFile.empty())
         return Usage();
+    if (port != 0 && BrowsersRefusePort(port)) {
+        std::fprintf(stderr, "Port %d is one that web browsers refuse to load pages from; choose another.\n", port);
+        return 2;
+    }
+    // Unlike the reader, whose own web view is told to allow its port, other browsers
+    // cannot be configured: draw a port they accept.
+    if (port == 0)
+        port = DrawPortBrowsersAccept(DrawPort);
 
     // Blocked before any thread exists, so every thread inherits the mask and only
     // sigwait below receives them.
