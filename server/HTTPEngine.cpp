@@ -8,9 +8,7 @@
 #include <chrono>
 #include <netinet/in.h>
 #include <poll.h>
-#include <pthread.h>
 #include <sys/socket.h>
-#include <system_error>
 #include <unistd.h>
 #include <utility>
 
@@ -60,66 +58,6 @@ private:
 
 }  // namespace
 
-namespace {
-
-constexpr std::size_t ConnectionStackSize = 512 * 1024;
-
-void* RunConnectionThread(void* argument)
-{
-    std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(argument));
-    (*body)();
-    return nullptr;
-}
-
-}  // namespace
-
-THTTPEngine::TConnectionThread::TConnectionThread(std::function<void()> body)
-{
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, ConnectionStackSize);
-    auto* argument = new std::function<void()>(std::move(body));
-    pthread_t handle;
-    const int error = pthread_create(&handle, &attributes, RunConnectionThread, argument);
-    pthread_attr_destroy(&attributes);
-    if (error != 0) {
-        delete argument;
-        throw std::system_error(error, std::generic_category(), "Cannot create a connection thread");
-    }
-    handle_ = handle;
-    joinable_ = true;
-}
-
-THTTPEngine::TConnectionThread::TConnectionThread(TConnectionThread&& other) noexcept
-    : handle_(other.handle_), joinable_(std::exchange(other.joinable_, false))
-{
-}
-
-THTTPEngine::TConnectionThread& THTTPEngine::TConnectionThread::operator=(TConnectionThread&& other) noexcept
-{
-    if (this != &other) {
-        if (joinable_)
-            std::terminate();  // like std::thread: a running thread must be joined first
-        handle_ = other.handle_;
-        joinable_ = std::exchange(other.joinable_, false);
-    }
-    return *this;
-}
-
-THTTPEngine::TConnectionThread::~TConnectionThread()
-{
-    if (joinable_)
-        std::terminate();
-}
-
-void THTTPEngine::TConnectionThread::join()
-{
-    if (joinable_) {
-        pthread_join(static_cast<pthread_t>(handle_), nullptr);
-        joinable_ = false;
-    }
-}
-
 THTTPEngine::THTTPEngine() = default;
 
 THTTPEngine::~THTTPEngine()
@@ -128,17 +66,10 @@ THTTPEngine::~THTTPEngine()
         Stop();
     } catch (const std::exception&) {
     }
-    // No connection thread may outlive the engine: their sockets are shut down, so they
-    // end; wait for every one of them.
+    // No connection thread may outlive the engine: wait for every one of them, however
+    // long a failed Stop left them running.
     std::unique_lock lock(connectionsLock_);
-    for (auto& connection : connections_) {
-        if (!connection.Finished && connection.Socket >= 0)
-            shutdown(connection.Socket, SHUT_RDWR);
-    }
-    connectionEnded_.wait(lock, [this] {
-        return std::all_of(connections_.begin(), connections_.end(), [](const TConnection& c) { return c.Finished; });
-    });
-    JoinFinished(lock);
+    EndConnectionThreads(lock, false);
 }
 
 void THTTPEngine::AddBinding(const std::string& address, int port)
@@ -191,6 +122,10 @@ void THTTPEngine::Start()
             fail(SocketErrorMessage(SocketErrorCode(errno)), SocketErrorCode(errno));
     }
     stopping_ = false;
+    {
+        std::lock_guard lock(connectionsLock_);
+        retiring_ = false;
+    }
     for (int s : sockets) {
         TListener listener;
         listener.Socket = s;
@@ -231,57 +166,117 @@ void THTTPEngine::Listen(int listenSocket)
             char text[INET_ADDRSTRLEN] = {};
             inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
 
-            std::unique_lock lock(connectionsLock_);
-            JoinFinished(lock);
-            connections_.emplace_back();
-            TConnection& connection = connections_.back();
-            connection.Socket = s;
-            try {
-                connection.Thread = TConnectionThread([this, &connection, peer = std::string(text)] { Serve(connection, peer); });
-            } catch (const std::exception&) {
-                // No thread to be had: drop the connection.
-                close(s);
-                connections_.pop_back();
-            }
+            HandOver(s, text);
         }
     }
 }
 
-void THTTPEngine::Serve(TConnection& connection, std::string peerAddress)
+void THTTPEngine::HandOver(int socket, std::string peerAddress)
 {
-    const int s = connection.Socket;
-    try {
-        TSocketSource source(s);
-        TSocketSink sink(s);
-        ServeRequest(source, sink, peerAddress, OnRequest);
-    } catch (...) {
+    std::unique_lock lock(connectionsLock_);
+    JoinFinished(lock);
+    if (!waiting_.empty()) {
+        TWorker& worker = *waiting_.back();
+        waiting_.pop_back();
+        worker.Socket = socket;
+        worker.PeerAddress = std::move(peerAddress);
+        worker.Wake.notify_one();
+        return;
     }
-    // Only this thread closes its socket, under the lock, so Stop never shuts down a
-    // descriptor number that has already been reused for something else.
-    std::lock_guard lock(connectionsLock_);
-    shutdown(s, SHUT_WR);
-    close(s);
-    connection.Socket = -1;
-    connection.Finished = true;
+    TWorker& worker = workers_.emplace_back();
+    worker.Socket = socket;
+    worker.PeerAddress = std::move(peerAddress);
+    try {
+        worker.Thread = TConnectionThread([this, &worker] { Work(worker); });
+    } catch (const std::exception&) {
+        // No thread to be had: drop the connection.
+        close(socket);
+        workers_.pop_back();
+    }
+}
+
+void THTTPEngine::Work(TWorker& worker)
+{
+    std::unique_lock lock(connectionsLock_);
+    for (;;) {
+        const int s = worker.Socket;
+        const std::string peerAddress = std::move(worker.PeerAddress);
+        lock.unlock();
+        try {
+            TSocketSource source(s);
+            TSocketSink sink(s);
+            ServeRequest(source, sink, peerAddress, OnRequest);
+        } catch (...) {
+        }
+        lock.lock();
+        // Only this thread closes its socket, under the lock, so Stop never shuts down a
+        // descriptor number that has already been reused for something else.
+        shutdown(s, SHUT_WR);
+        close(s);
+        worker.Socket = -1;
+        if (retiring_)
+            break;
+        waiting_.push_back(&worker);
+        worker.Wake.wait_for(lock, IdleThreadWait, [&] { return worker.Socket >= 0 || retiring_; });
+        if (worker.Socket < 0) {
+            std::erase(waiting_, &worker);
+            break;
+        }
+    }
+    // The worker is erased once joined: nothing of it may be touched after the lock goes.
+    worker.Finished = true;
+    ++finished_;
     connectionEnded_.notify_all();
 }
 
 void THTTPEngine::JoinFinished(std::unique_lock<std::mutex>& lock)
 {
+    if (finished_ == 0)
+        return;
     std::vector<TConnectionThread> ended;
-    for (auto it = connections_.begin(); it != connections_.end();) {
+    for (auto it = workers_.begin(); it != workers_.end();) {
         if (it->Finished) {
             ended.push_back(std::move(it->Thread));
-            it = connections_.erase(it);
+            it = workers_.erase(it);
         } else {
             ++it;
         }
     }
+    finished_ = 0;
     // A finished thread has left the lock for good; joining only waits for its return.
     lock.unlock();
     for (auto& thread : ended)
         thread.join();
     lock.lock();
+}
+
+bool THTTPEngine::EndConnectionThreads(std::unique_lock<std::mutex>& lock, bool bounded)
+{
+    retiring_ = true;
+    for (auto& worker : workers_) {
+        if (worker.Socket >= 0)
+            shutdown(worker.Socket, SHUT_RDWR);
+        worker.Wake.notify_one();
+    }
+    auto allEnded = [this] {
+        return std::all_of(workers_.begin(), workers_.end(), [](const TWorker& w) { return w.Finished; });
+    };
+    bool ended = !bounded;
+    if (bounded) {
+        for (int look = 0; look < 20 && !ended; ++look)
+            ended = connectionEnded_.wait_for(lock, std::chrono::milliseconds(250), allEnded);
+    } else {
+        connectionEnded_.wait(lock, allEnded);
+    }
+    JoinFinished(lock);
+    return ended;
+}
+
+std::size_t THTTPEngine::ConnectionThreadCount()
+{
+    std::lock_guard lock(connectionsLock_);
+    return static_cast<std::size_t>(
+        std::count_if(workers_.begin(), workers_.end(), [](const TWorker& w) { return !w.Finished; }));
 }
 
 void THTTPEngine::Stop()
@@ -298,18 +293,7 @@ void THTTPEngine::Stop()
     listeners_.clear();
 
     std::unique_lock lock(connectionsLock_);
-    for (auto& connection : connections_) {
-        if (!connection.Finished && connection.Socket >= 0)
-            shutdown(connection.Socket, SHUT_RDWR);
-    }
-    auto allEnded = [this] {
-        return std::all_of(connections_.begin(), connections_.end(), [](const TConnection& c) { return c.Finished; });
-    };
-    bool ended = false;
-    for (int look = 0; look < 20 && !ended; ++look)
-        ended = connectionEnded_.wait_for(lock, std::chrono::milliseconds(250), allEnded);
-    JoinFinished(lock);
-    if (!ended)
+    if (!EndConnectionThreads(lock, true))
         throw std::runtime_error("Terminate Thread Timeout");
     lock.unlock();
     active_ = false;
