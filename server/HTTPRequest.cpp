@@ -189,10 +189,11 @@ std::int64_t ParseContentLength(const std::optional<std::string>& value)
 
 }  // namespace
 
-std::string DecodeURIPart(std::string_view text)
+std::string DecodeURIPart(std::string_view text, bool plusIsSpace)
 {
     std::string plus(text);
-    std::replace(plus.begin(), plus.end(), '+', ' ');
+    if (plusIsSpace)
+        std::replace(plus.begin(), plus.end(), '+', ' ');
     std::string result;
     result.reserve(plus.size());
     for (std::size_t i = 0; i < plus.size(); ++i) {
@@ -217,7 +218,7 @@ std::string DecodeURIPart(std::string_view text)
     return result;
 }
 
-std::string DecodeDocumentPath(std::string_view path)
+std::string DecodeDocumentPath(std::string_view path, bool plusIsSpace)
 {
     if (path == "*")
         return "*";
@@ -239,7 +240,7 @@ std::string DecodeDocumentPath(std::string_view path)
     if (absolute)
         name = name.substr(0, name.find('#'));
     tail = tail.substr(0, tail.find('#'));
-    return DecodeURIPart(directory) + DecodeURIPart(name) + tail;
+    return DecodeURIPart(directory, plusIsSpace) + DecodeURIPart(name, plusIsSpace) + tail;
 }
 
 TReadOutcome ReadRequest(TRequestReader& reader, THTTPRequest& request)
@@ -255,6 +256,7 @@ TReadOutcome ReadRequest(TRequestReader& reader, THTTPRequest& request)
     request.Method = before.substr(0, firstSpace);
     std::transform(request.Method.begin(), request.Method.end(), request.Method.begin(), AsciiUpper);
     const std::string target = firstSpace == std::string::npos ? std::string() : before.substr(firstSpace + 1);
+    request.Target = target;
 
     if (request.Method != "GET" && request.Method != "POST" && request.Method != "HEAD")
         throw EConnectionClosed("");

@@ -61,6 +61,7 @@ struct THTTPRequest {
     std::string RequestLine;
     std::string Method;
     std::string Version;
+    std::string Target;  // as received, between the method and the version
     std::string PeerAddress;
     std::vector<std::string> Headers;
     std::int64_t ContentLength = -1;
@@ -80,9 +81,9 @@ struct THTTPRequest {
 bool SameAsciiIgnoringCase(std::string_view a, std::string_view b);
 
 // The engine's first decoding of a request target's path part.
-std::string DecodeDocumentPath(std::string_view path);
-// "+" to space, "%XX" to the byte (00 and bad escapes dropped).
-std::string DecodeURIPart(std::string_view text);
+std::string DecodeDocumentPath(std::string_view path, bool plusIsSpace = true);
+// "+" to space (unless told otherwise), "%XX" to the byte (00 and bad escapes dropped).
+std::string DecodeURIPart(std::string_view text, bool plusIsSpace = true);
 
 // What a request turned out to be once read.
 enum class TReadOutcome { Serve, TooLarge };

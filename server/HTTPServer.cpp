@@ -2,10 +2,10 @@
 
 #include "Book.h"
 #include "CodePage.h"
+#include "EntryNames.h"
 #include "HTTPEngine.h"
 #include "HostCheck.h"
 
-#include <algorithm>
 #include <chrono>
 #include <random>
 #include <stdexcept>
@@ -16,37 +16,6 @@ const std::string_view NotFoundPage =
     "<html><head><title>Resource Not Found</title></head><body><h1>404 Resource Not Found</h1>"
     "<p>The request resource was not found on this eBook.</p></html>";
 
-std::string DecodeRequestPath(std::string_view text)
-{
-    auto hex = [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-    };
-    auto value = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
-    std::string result;
-    result.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '+') {
-            result += ' ';
-        } else if (c != '%') {
-            result += c;
-        } else if (i + 1 < text.size() && text[i + 1] == '%') {
-            result += '%';
-            ++i;
-        } else if (i + 2 >= text.size()) {
-            throw std::runtime_error("Error decoding URL style (%XX) encoded string at position " +
-                                     std::to_string(i + 1));
-        } else if (!hex(text[i + 1]) || !hex(text[i + 2])) {
-            throw std::runtime_error("Invalid URL encoded character (" + std::string(text.substr(i, 3)) +
-                                     ") at position " + std::to_string(i + 1));
-        } else {
-            result += static_cast<char>(value(text[i + 1]) * 16 + value(text[i + 2]));
-            i += 2;
-        }
-    }
-    return result;
-}
-
 int DrawPort()
 {
     std::mt19937 generator(static_cast<std::mt19937::result_type>(
@@ -54,15 +23,6 @@ int DrawPort()
         std::chrono::system_clock::now().time_since_epoch().count()));
     return 1024 + std::uniform_int_distribution<int>(0, 29999)(generator);
 }
-
-namespace {
-
-bool HasNonAscii(std::string_view text)
-{
-    return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-}
-
-}  // namespace
 
 THTTPServer::THTTPServer(TBook& book, int port)
     : book_(book), engine_(std::make_unique<THTTPEngine>()), port_(port == 0 ? DrawPort() : port)
@@ -75,7 +35,7 @@ THTTPServer::THTTPServer(TBook& book, int port)
 
 THTTPServer::~THTTPServer()
 {
-    // The engine stops and waits for its threads, which use the lock, before the lock goes.
+    // The engine stops and waits for its threads, which use the allowed names, first.
     engine_.reset();
 }
 
@@ -92,27 +52,21 @@ void THTTPServer::HandleRequest(const THTTPRequest& request, THTTPResponse& resp
         response.BodyText = std::string(ForbiddenPage);
         return;
     }
-    std::lock_guard guard(lock_);
-    auto buffer = std::make_unique<Bytes>();
-    const std::string name = DecodeRequestPath(request.DocumentPath);
-    bool found = book_.ExtractEntry(name, *buffer);
-    if (!found && HasNonAscii(name)) {
-        // Browsers send UTF-8 paths; the names in a book are Windows-1252.
-        if (const auto cp1252 = Utf8ToCp1252(name)) {
-            buffer->clear();
-            found = book_.ExtractEntry(*cp1252, *buffer);
-        }
-    }
-    if (found) {
+    const std::string_view target = request.Target;
+    const std::vector<std::string> names = EntryNamesFor(target.substr(0, target.find('?')), request.DocumentPath);
+    for (const std::string& name : names) {
+        auto buffer = std::make_unique<Bytes>();
+        if (!book_.ExtractEntry(name, *buffer))
+            continue;
         response.SetStatusCode(200);
         response.SetBodyStream(std::move(buffer));
         // Browsers refuse to draw an SVG picture that comes without its type.
         const bool svg = name.size() >= 4 && SameNameIgnoringCase(std::string_view(name).substr(name.size() - 4), ".svg");
         response.ContentType = svg ? "image/svg+xml" : "";
-    } else {
-        response.SetStatusCode(404);
-        response.BodyText = std::string(NotFoundPage);
+        return;
     }
+    response.SetStatusCode(404);
+    response.BodyText = std::string(NotFoundPage);
 }
 
 namespace {

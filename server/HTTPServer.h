@@ -2,9 +2,9 @@
 // The book's page server: answers every request on 127.0.0.1 with the entry named by
 // the request path, or with the fixed "not found" page.
 
-#include <cstdint>
+#include "EntryNames.h"
+
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,10 +15,6 @@ class TBook;
 class THTTPEngine;
 struct THTTPRequest;
 class THTTPResponse;
-
-// Turns a request path into an entry name ("+" is a space, "%XX" a byte, "%%" a "%").
-// A malformed escape raises std::runtime_error with the message the client receives.
-std::string DecodeRequestPath(std::string_view text);
 
 // A port from 1024 to 31023, drawn uniformly; seeded from the clock.
 int DrawPort();
@@ -44,12 +40,12 @@ public:
     // for a tunnel or proxy of the user's. Only before the first Start.
     void AllowHost(const std::string& name);
 
-    // Answers one request from the book; runs on connection threads, one at a time.
+    // Answers one request from the book; runs on connection threads, any number at once
+    // (the book reads each entry with a file position of its own).
     void HandleRequest(const THTTPRequest& request, THTTPResponse& response);
 
 private:
     TBook& book_;
-    std::mutex lock_;
     std::unique_ptr<THTTPEngine> engine_;
     int port_ = 0;
     std::vector<std::string> allowedHosts_;
