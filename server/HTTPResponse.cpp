@@ -60,6 +60,11 @@ void THTTPResponse::SetStatusCode(int code)
 
 void THTTPResponse::SetBodyStream(std::unique_ptr<Bytes> stream)
 {
+    SetBodyStream(std::shared_ptr<const Bytes>(std::move(stream)));
+}
+
+void THTTPResponse::SetBodyStream(std::shared_ptr<const Bytes> stream)
+{
     ownedStream_ = std::move(stream);
     bodyStream_ = ownedStream_.get();
 }

@@ -53,6 +53,8 @@ public:
 
     // Takes the stream; it is released once sent.
     void SetBodyStream(std::unique_ptr<Bytes> stream);
+    // Takes a share of it, released once sent.
+    void SetBodyStream(std::shared_ptr<const Bytes> stream);
     // Borrows it: the caller keeps it alive until the response is released.
     void SetBodyStream(const Bytes& stream);
     const Bytes* BodyStream() const { return bodyStream_; }
@@ -68,7 +70,7 @@ private:
     int statusCode_ = 200;
     std::string reasonPhrase_ = "OK";
     const Bytes* bodyStream_ = nullptr;
-    std::unique_ptr<Bytes> ownedStream_;
+    std::shared_ptr<const Bytes> ownedStream_;
     bool headerWritten_ = false;
 };
 

@@ -55,11 +55,16 @@ void THTTPServer::HandleRequest(const THTTPRequest& request, THTTPResponse& resp
     const std::string_view target = request.Target;
     const std::vector<std::string> names = EntryNamesFor(target.substr(0, target.find('?')), request.DocumentPath);
     for (const std::string& name : names) {
-        auto buffer = std::make_unique<Bytes>();
-        if (!book_.ExtractEntry(name, *buffer))
-            continue;
+        std::shared_ptr<const Bytes> content = cache_.Find(name);
+        if (!content) {
+            auto buffer = std::make_unique<Bytes>();
+            if (!book_.ExtractEntry(name, *buffer))
+                continue;
+            content = std::move(buffer);
+            cache_.Add(name, content);
+        }
         response.SetStatusCode(200);
-        response.SetBodyStream(std::move(buffer));
+        response.SetBodyStream(std::move(content));
         // Browsers refuse to draw an SVG picture that comes without its type.
         const bool svg = name.size() >= 4 && SameNameIgnoringCase(std::string_view(name).substr(name.size() - 4), ".svg");
         response.ContentType = svg ? "image/svg+xml" : "";

@@ -2,6 +2,7 @@
 // The book's page server: answers every request on 127.0.0.1 with the entry named by
 // the request path, or with the fixed "not found" page.
 
+#include "EntryCache.h"
 #include "EntryNames.h"
 
 #include <memory>
@@ -44,8 +45,14 @@ public:
     // (the book reads each entry with a file position of its own).
     void HandleRequest(const THTTPRequest& request, THTTPResponse& response);
 
+    // Inflated entries kept between requests: a browser asks again for the style sheet
+    // and the pictures a book's pages share, and for every page it goes back to.
+    static constexpr std::size_t CacheBytes = 32 << 20;
+    static constexpr std::size_t LargestCachedEntry = 4 << 20;
+
 private:
     TBook& book_;
+    TEntryCache cache_{CacheBytes, LargestCachedEntry};
     std::unique_ptr<THTTPEngine> engine_;
     int port_ = 0;
     std::vector<std::string> allowedHosts_;
