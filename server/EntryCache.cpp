@@ -15,6 +15,44 @@ TEntryCache::TEntryCache(std::size_t budgetBytes, std::size_t largestEntry)
 {
 }
 
+std::shared_ptr<const Bytes> TEntryCache::Get(const std::string& name, const TExtract& extract)
+{
+    std::shared_future<std::shared_ptr<const Bytes>> elsewhere;
+    std::promise<std::shared_ptr<const Bytes>> ours;
+    {
+        std::lock_guard guard(lock_);
+        if (const auto found = byName_.find(name); found != byName_.end()) {
+            items_.splice(items_.begin(), items_, found->second);
+            return found->second->Content;
+        }
+        if (const auto under = extracting_.find(name); under != extracting_.end())
+            elsewhere = under->second;
+        else
+            extracting_.emplace(name, ours.get_future().share());
+    }
+    if (elsewhere.valid())
+        return elsewhere.get();
+
+    std::shared_ptr<const Bytes> content;
+    try {
+        content = extract();
+    } catch (...) {
+        {
+            std::lock_guard guard(lock_);
+            extracting_.erase(name);
+        }
+        ours.set_exception(std::current_exception());
+        throw;
+    }
+    {
+        std::lock_guard guard(lock_);
+        extracting_.erase(name);
+        AddLocked(name, content);
+    }
+    ours.set_value(content);
+    return content;
+}
+
 std::shared_ptr<const Bytes> TEntryCache::Find(const std::string& name)
 {
     std::lock_guard guard(lock_);
@@ -27,9 +65,14 @@ std::shared_ptr<const Bytes> TEntryCache::Find(const std::string& name)
 
 void TEntryCache::Add(const std::string& name, std::shared_ptr<const Bytes> content)
 {
+    std::lock_guard guard(lock_);
+    AddLocked(name, std::move(content));
+}
+
+void TEntryCache::AddLocked(const std::string& name, std::shared_ptr<const Bytes> content)
+{
     if (!content || content->size() > largest_ || Cost(name, *content) > budget_)
         return;
-    std::lock_guard guard(lock_);
     if (byName_.count(name))
         return;  // another request has just added the same bytes
     items_.push_front({name, std::move(content)});

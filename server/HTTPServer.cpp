@@ -55,14 +55,14 @@ void THTTPServer::HandleRequest(const THTTPRequest& request, THTTPResponse& resp
     const std::string_view target = request.Target;
     const std::vector<std::string> names = EntryNamesFor(target.substr(0, target.find('?')), request.DocumentPath);
     for (const std::string& name : names) {
-        std::shared_ptr<const Bytes> content = cache_.Find(name);
-        if (!content) {
+        std::shared_ptr<const Bytes> content = cache_.Get(name, [&]() -> std::shared_ptr<const Bytes> {
             auto buffer = std::make_unique<Bytes>();
             if (!book_.ExtractEntry(name, *buffer))
-                continue;
-            content = std::move(buffer);
-            cache_.Add(name, content);
-        }
+                return nullptr;
+            return buffer;
+        });
+        if (!content)
+            continue;
         response.SetStatusCode(200);
         response.SetBodyStream(std::move(content));
         // Browsers refuse to draw an SVG picture that comes without its type.

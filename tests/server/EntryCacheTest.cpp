@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
 namespace folianto {
 namespace {
 
@@ -64,6 +69,53 @@ TEST(EntryCache, ManyNamesOfTinyEntriesStayWithinTheBudget)
     }
     EXPECT_LE(cache.HeldBytes(), 64u * 1024);
     EXPECT_GT(cache.HeldBytes(), 32u * 1024);
+}
+
+TEST(EntryCache, OneExtractionOfAnEntryAtATimeWhateverTheRequests)
+{
+    TEntryCache cache(1 << 20, 0);  // keeps nothing: only the sharing of extractions is left
+    std::atomic<int> running{0}, mostAtOnce{0}, calls{0};
+    auto extract = [&]() -> std::shared_ptr<const Bytes> {
+        const int now = ++running;
+        for (int seen = mostAtOnce; now > seen && !mostAtOnce.compare_exchange_weak(seen, now);) {
+        }
+        ++calls;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a large entry inflating
+        --running;
+        return Content(3000, static_cast<std::uint8_t>(calls.load()));
+    };
+    std::vector<std::shared_ptr<const Bytes>> got(16);
+    std::vector<std::thread> requests;
+    for (std::size_t i = 0; i < got.size(); ++i)
+        requests.emplace_back([&, i] { got[i] = cache.Get("/large.bin", extract); });
+    for (auto& request : requests)
+        request.join();
+    EXPECT_EQ(mostAtOnce, 1);
+    for (const auto& content : got) {
+        ASSERT_NE(content, nullptr);
+        EXPECT_EQ(content->size(), 3000u);
+        EXPECT_EQ(content->front(), content->back());  // one extraction's bytes, whole
+    }
+    EXPECT_LE(calls, 16);
+    // Nothing kept: the next request extracts again.
+    const int before = calls;
+    cache.Get("/large.bin", extract);
+    EXPECT_EQ(calls, before + 1);
+}
+
+TEST(EntryCache, MissingEntriesAndFailuresAreNotKept)
+{
+    TEntryCache cache(1 << 20, 4096);
+    int calls = 0;
+    EXPECT_EQ(cache.Get("/none", [&] { ++calls; return std::shared_ptr<const Bytes>(); }), nullptr);
+    EXPECT_EQ(cache.Get("/none", [&] { ++calls; return std::shared_ptr<const Bytes>(); }), nullptr);
+    EXPECT_EQ(calls, 2);
+
+    EXPECT_THROW(cache.Get("/a", []() -> std::shared_ptr<const Bytes> { throw std::bad_alloc(); }), std::bad_alloc);
+    const auto content = cache.Get("/a", [] { return Content(5, 'a'); });
+    ASSERT_NE(content, nullptr);
+    EXPECT_EQ(cache.Get("/a", []() -> std::shared_ptr<const Bytes> { throw std::logic_error("kept, not extracted"); }),
+              content);
 }
 
 }  // namespace
