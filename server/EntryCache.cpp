@@ -8,6 +8,8 @@ namespace {
 // found in another letter case is another name) stay within the budget too.
 std::size_t Cost(const std::string& name, const Bytes& content) { return content.size() + name.size() + 128; }
 
+constexpr std::size_t RememberedSizes = 256;
+
 }  // namespace
 
 TEntryCache::TEntryCache(std::size_t budgetBytes, std::size_t largestEntry)
@@ -19,6 +21,7 @@ std::shared_ptr<const Bytes> TEntryCache::Get(const std::string& name, const TEx
 {
     std::shared_future<std::shared_ptr<const Bytes>> elsewhere;
     std::promise<std::shared_ptr<const Bytes>> ours;
+    std::size_t sizeHint = 0;
     {
         std::lock_guard guard(lock_);
         if (const auto found = byName_.find(name); found != byName_.end()) {
@@ -29,13 +32,15 @@ std::shared_ptr<const Bytes> TEntryCache::Get(const std::string& name, const TEx
             elsewhere = under->second;
         else
             extracting_.emplace(name, ours.get_future().share());
+        if (const auto size = largeSizes_.find(name); size != largeSizes_.end())
+            sizeHint = size->second;
     }
     if (elsewhere.valid())
         return elsewhere.get();
 
     std::shared_ptr<const Bytes> content;
     try {
-        content = extract();
+        content = extract(sizeHint);
     } catch (...) {
         {
             std::lock_guard guard(lock_);
@@ -47,6 +52,11 @@ std::shared_ptr<const Bytes> TEntryCache::Get(const std::string& name, const TEx
     {
         std::lock_guard guard(lock_);
         extracting_.erase(name);
+        if (content && content->size() > largest_) {
+            if (largeSizes_.size() >= RememberedSizes)
+                largeSizes_.clear();
+            largeSizes_[name] = content->size();
+        }
         AddLocked(name, content);
     }
     ours.set_value(content);

@@ -24,7 +24,10 @@ class TEntryCache {
 public:
     TEntryCache(std::size_t budgetBytes, std::size_t largestEntry);
 
-    using TExtract = std::function<std::shared_ptr<const Bytes>()>;
+    // Extracts an entry; sizeHint is its size when it was extracted before (too large to
+    // keep, its size is remembered), else 0, so that a large entry is inflated into one
+    // buffer of the right size instead of one that grows and is copied.
+    using TExtract = std::function<std::shared_ptr<const Bytes>(std::size_t sizeHint)>;
 
     // The content for exactly this name: kept, being extracted for another request, or
     // extracted by extract now (null when extract finds no entry; that is not kept).
@@ -54,6 +57,7 @@ private:
     std::unordered_map<std::string, std::list<TItem>::iterator> byName_;
     std::size_t held_ = 0;
     std::unordered_map<std::string, std::shared_future<std::shared_ptr<const Bytes>>> extracting_;
+    std::unordered_map<std::string, std::size_t> largeSizes_;
 };
 
 }  // namespace folianto

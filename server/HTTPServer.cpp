@@ -55,8 +55,9 @@ void THTTPServer::HandleRequest(const THTTPRequest& request, THTTPResponse& resp
     const std::string_view target = request.Target;
     const std::vector<std::string> names = EntryNamesFor(target.substr(0, target.find('?')), request.DocumentPath);
     for (const std::string& name : names) {
-        std::shared_ptr<const Bytes> content = cache_.Get(name, [&]() -> std::shared_ptr<const Bytes> {
+        std::shared_ptr<const Bytes> content = cache_.Get(name, [&](std::size_t sizeHint) -> std::shared_ptr<const Bytes> {
             auto buffer = std::make_unique<Bytes>();
+            buffer->reserve(sizeHint);
             if (!book_.ExtractEntry(name, *buffer))
                 return nullptr;
             return buffer;

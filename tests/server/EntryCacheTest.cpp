@@ -75,7 +75,7 @@ TEST(EntryCache, OneExtractionOfAnEntryAtATimeWhateverTheRequests)
 {
     TEntryCache cache(1 << 20, 0);  // keeps nothing: only the sharing of extractions is left
     std::atomic<int> running{0}, mostAtOnce{0}, calls{0};
-    auto extract = [&]() -> std::shared_ptr<const Bytes> {
+    auto extract = [&](std::size_t) -> std::shared_ptr<const Bytes> {
         const int now = ++running;
         for (int seen = mostAtOnce; now > seen && !mostAtOnce.compare_exchange_weak(seen, now);) {
         }
@@ -103,18 +103,32 @@ TEST(EntryCache, OneExtractionOfAnEntryAtATimeWhateverTheRequests)
     EXPECT_EQ(calls, before + 1);
 }
 
+TEST(EntryCache, ALargeEntryIsExtractedAgainIntoABufferOfItsSize)
+{
+    TEntryCache cache(1 << 20, 4096);
+    std::vector<std::size_t> hints;
+    auto extract = [&](std::size_t hint) {
+        hints.push_back(hint);
+        return Content(5000, 'L');
+    };
+    cache.Get("/large.bin", extract);
+    cache.Get("/large.bin", extract);
+    cache.Get("/LARGE.bin", extract);
+    EXPECT_EQ(hints, (std::vector<std::size_t>{0, 5000, 0}));
+}
+
 TEST(EntryCache, MissingEntriesAndFailuresAreNotKept)
 {
     TEntryCache cache(1 << 20, 4096);
     int calls = 0;
-    EXPECT_EQ(cache.Get("/none", [&] { ++calls; return std::shared_ptr<const Bytes>(); }), nullptr);
-    EXPECT_EQ(cache.Get("/none", [&] { ++calls; return std::shared_ptr<const Bytes>(); }), nullptr);
+    EXPECT_EQ(cache.Get("/none", [&](std::size_t) { ++calls; return std::shared_ptr<const Bytes>(); }), nullptr);
+    EXPECT_EQ(cache.Get("/none", [&](std::size_t) { ++calls; return std::shared_ptr<const Bytes>(); }), nullptr);
     EXPECT_EQ(calls, 2);
 
-    EXPECT_THROW(cache.Get("/a", []() -> std::shared_ptr<const Bytes> { throw std::bad_alloc(); }), std::bad_alloc);
-    const auto content = cache.Get("/a", [] { return Content(5, 'a'); });
+    EXPECT_THROW(cache.Get("/a", [](std::size_t) -> std::shared_ptr<const Bytes> { throw std::bad_alloc(); }), std::bad_alloc);
+    const auto content = cache.Get("/a", [](std::size_t) { return Content(5, 'a'); });
     ASSERT_NE(content, nullptr);
-    EXPECT_EQ(cache.Get("/a", []() -> std::shared_ptr<const Bytes> { throw std::logic_error("kept, not extracted"); }),
+    EXPECT_EQ(cache.Get("/a", [](std::size_t) -> std::shared_ptr<const Bytes> { throw std::logic_error("kept, not extracted"); }),
               content);
 }
 
