@@ -37,11 +37,16 @@ private:
 class TSocketSink : public TByteSink {
 public:
     explicit TSocketSink(int socket) : socket_(socket) {}
-    void Send(const char* data, std::size_t count) override
+    void Send(const char* data, std::size_t count) override { SendWith(data, count, 0); }
+    // The header and a small body then leave in one segment instead of two.
+    void SendMore(const char* data, std::size_t count) override { SendWith(data, count, MSG_MORE); }
+
+private:
+    void SendWith(const char* data, std::size_t count, int flags)
     {
         while (count > 0) {
             // MSG_NOSIGNAL: a client that hangs up must not kill the process with SIGPIPE.
-            const ssize_t sent = send(socket_, data, count, MSG_NOSIGNAL);
+            const ssize_t sent = send(socket_, data, count, MSG_NOSIGNAL | flags);
             if (sent < 0) {
                 if (errno == EINTR)
                     continue;
@@ -52,7 +57,6 @@ public:
         }
     }
 
-private:
     int socket_;
 };
 

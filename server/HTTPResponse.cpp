@@ -81,7 +81,7 @@ void THTTPResponse::ReleaseBodyStream()
     ownedStream_.reset();
 }
 
-void THTTPResponse::WriteHeader(TByteSink& sink)
+void THTTPResponse::WriteHeader(TByteSink& sink, bool bodyFollows)
 {
     if (headerWritten_)
         throw std::runtime_error("Header has already been written.");
@@ -101,7 +101,10 @@ void THTTPResponse::WriteHeader(TByteSink& sink)
     if (!Server.empty())
         header += "Server: " + Server + "\r\n";
     header += "\r\n";
-    sink.Send(header.data(), header.size());
+    if (bodyFollows)
+        sink.SendMore(header.data(), header.size());
+    else
+        sink.Send(header.data(), header.size());
     headerWritten_ = true;
 }
 
@@ -150,9 +153,12 @@ void ServeRequest(TByteSource& source, TByteSink& sink, const std::string& peerA
     }
     // A failed send ends the answer; the connection is closed by the caller either way.
     try {
+        const bool hasBody = !response.BodyText.empty() || response.BodyStream();
+        const bool bodyBytes =
+            !response.BodyText.empty() || (response.BodyStream() && !response.BodyStream()->empty());
         if (!response.HeaderWritten())
-            response.WriteHeader(sink);
-        if (!response.BodyText.empty() || response.BodyStream()) {
+            response.WriteHeader(sink, bodyBytes && request.Method != "HEAD");
+        if (hasBody) {
             if (request.Method != "HEAD")
                 response.WriteBody(sink);
         }

@@ -25,6 +25,9 @@ class TByteSink {
 public:
     virtual ~TByteSink() = default;
     virtual void Send(const char* data, std::size_t count) = 0;
+    // The same, where more follows at once: a socket may hold these bytes back to send
+    // them together with the next.
+    virtual void SendMore(const char* data, std::size_t count) { Send(data, count); }
 };
 
 class TStringSink : public TByteSink {
@@ -62,8 +65,9 @@ public:
     void ReleaseBodyStream();
 
     bool HeaderWritten() const { return headerWritten_; }
-    // Throws "Header has already been written." the second time.
-    void WriteHeader(TByteSink& sink);
+    // Throws "Header has already been written." the second time. bodyFollows: the body
+    // is written right after it.
+    void WriteHeader(TByteSink& sink, bool bodyFollows = false);
     void WriteBody(TByteSink& sink);
 
 private:
