@@ -1,6 +1,6 @@
 """Writes a synthetic book for the page server benchmark: about 2,000 entries, HTML pages of
-4 to 40 KB, pictures of 20 to 200 KB (incompressible, like real JPEG or PNG data) and one
-entry of 20 MB. Deterministic, so every run serves the same bytes."""
+4 to 40 KB, a style sheet of 2 KB, pictures of 20 to 200 KB (incompressible, like real JPEG
+or PNG data) and one entry of 20 MB. Deterministic, so every run serves the same bytes."""
 import json
 import os
 import random
@@ -40,8 +40,15 @@ for n in range(499):
     size = 102400 if n == 0 else rng.randint(20480, 204800)
     with open(os.path.join(pages, "img", f"i{n:04d}.jpg"), "wb") as f:
         f.write(rng.randbytes(size))
+# A style sheet of 2 KB, the size of a small book's.
 with open(os.path.join(pages, "style.css"), "w") as f:
-    f.write("body { font-family: serif; margin: 2em; }\n")
+    css = ""
+    for n in range(1000):
+        rule = f".c{n} {{ margin: {n % 7}px {n % 5}em; color: #{rng.randrange(1 << 24):06x}; }}\n"
+        if len(css) + len(rule) > 2048 - 6:
+            break
+        css += rule
+    f.write(css + "/*" + " " * (2048 - len(css) - 5) + "*/\n")
 # Half prose, half noise: inflates at a realistic rate for a large mixed entry.
 with open(os.path.join(pages, "large.bin"), "wb") as f:
     for _ in range(20):
@@ -51,6 +58,7 @@ with open(os.path.join(pages, "large.bin"), "wb") as f:
 with open(os.path.join(out, "book.json"), "w") as f:
     json.dump({"BookId": "bench", "Title": "Benchmark", "Entries": "pages",
                "StartPage": "/text/p0000.html"}, f)
-for name, path in (("small", "/text/p0000.html"), ("picture", "/img/i0000.jpg"), ("large", "/large.bin")):
+for name, path in (("small", "/text/p0000.html"), ("style", "/style.css"), ("picture", "/img/i0000.jpg"),
+                   ("large", "/large.bin")):
     with open(os.path.join(out, name + ".txt"), "w") as f:
         f.write(path)

@@ -235,7 +235,7 @@ void TBook::Load()
     LoadError.clear();
 }
 
-bool TBook::ExtractEntry(const std::string& name, Bytes& destination)
+bool TBook::ExtractEntry(const std::string& name, Bytes& destination) const
 {
     const TEntry* found = nullptr;
     for (const auto& entry : Entries) {
@@ -247,11 +247,14 @@ bool TBook::ExtractEntry(const std::string& name, Bytes& destination)
     if (!found)
         return false;
     try {
+        // The page server's threads extract entries at the same time.
+        TFileStream file = file_.Share();
+        TStreamer reader(file);
         Bytes stored;
-        reader_.Seek(HeaderOffset + found->Offset);
-        reader_.ReadBlob(stored);
+        reader.Seek(HeaderOffset + found->Offset);
+        reader.ReadBlob(stored);
         // Most entries inflate to at least their stored size: one allocation up front
-        // instead of several growing copies, all of it inside the page server's lock.
+        // instead of several growing copies.
         destination.reserve(destination.size() + stored.size());
         InflateStream(stored, destination);
         return true;

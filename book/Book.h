@@ -96,8 +96,8 @@ public:
 
     // Finds the first entry whose name matches ignoring case and appends its inflated
     // content to destination. False when there is no such entry or it cannot be read or
-    // inflated. Moves the shared file position: callers make one call at a time.
-    bool ExtractEntry(const std::string& name, Bytes& destination);
+    // inflated. Reads with a file position of its own, so threads may call it at once.
+    bool ExtractEntry(const std::string& name, Bytes& destination) const;
 
 private:
     void Load();

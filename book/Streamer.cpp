@@ -25,7 +25,7 @@ TFileStream::TFileStream(const std::string& fileName)
 
 TFileStream::~TFileStream()
 {
-    if (fd_ >= 0)
+    if (owns_ && fd_ >= 0)
         ::close(fd_);
 }
 

@@ -44,8 +44,17 @@ public:
     // Reads up to count bytes at the current position; returns how many were read.
     std::size_t Read(void* buffer, std::size_t count);
 
+    // Another stream over the same open file with a position of its own. Reads are
+    // positioned (pread), so streams used on different threads never move each other's
+    // position. This stream must outlive the one returned.
+    TFileStream Share() const { return TFileStream(TShared{}, fd_); }
+
 private:
+    struct TShared {};
+    TFileStream(TShared, int fd) : fd_(fd), owns_(false) {}
+
     int fd_ = -1;
+    bool owns_ = true;
     std::int64_t position_ = 0;
 };
 

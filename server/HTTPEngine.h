@@ -1,172 +1,24 @@
 #pragma once
-// A small HTTP/1.1 server: one request per connection, one thread per connection, one
-// request handler that fills the answer. It knows nothing of books.
+// A small HTTP/1.1 server: one request per connection, each connection served from start
+// to end by a thread of its own, one request handler that fills the answer. It knows
+// nothing of books.
+
+#include "ConnectionThread.h"
+#include "HTTPRequest.h"
+#include "HTTPResponse.h"
+#include "SocketErrors.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
-#include <cstdint>
-#include <functional>
 #include <list>
-#include <memory>
 #include <mutex>
-#include <optional>
-#include <stdexcept>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
 namespace folianto {
-
-using Bytes = std::vector<std::uint8_t>;
-
-// The fixed text sent in every answer's "Server" header.
-extern const char* const HTTPProductToken;
-
-constexpr std::size_t MaxLineLength = 16384;
-constexpr std::size_t SocketBufferSize = 32768;
-constexpr std::size_t SendPieceSize = 32768;
-// A local client must not be able to make us hold more than this of its request.
-constexpr std::int64_t MaxRequestBody = 1 << 20;
-constexpr std::size_t MaxHeaderBytes = 65536;  // header line bytes, line ends not counted
-constexpr std::size_t MaxHeaderLines = 128;
-
-// A socket error, numbered as Windows Sockets numbers it so that messages stay the same
-// on every platform.
-class ESocketError : public std::runtime_error {
-public:
-    ESocketError(int code, const std::string& message) : std::runtime_error(message), Code(code) {}
-    int Code;
-};
-
-// The Windows Sockets number for a POSIX errno value (0 when there is none).
-int SocketErrorCode(int posixError);
-// The engine's text for a Windows Sockets error number ("" for an unknown one).
-std::string SocketErrorText(int code);
-// "Socket Error # N\r\n<text>".
-std::string SocketErrorMessage(int code);
-
-// Where request bytes come from: a socket, or memory for tests and fuzzing.
-class TByteSource {
-public:
-    virtual ~TByteSource() = default;
-    // Up to count bytes; 0 once the peer has shut down its sending direction.
-    virtual std::size_t Receive(char* buffer, std::size_t count) = 0;
-};
-
-// Where answer bytes go. Send takes every byte or throws.
-class TByteSink {
-public:
-    virtual ~TByteSink() = default;
-    virtual void Send(const char* data, std::size_t count) = 0;
-};
-
-class TMemorySource : public TByteSource {
-public:
-    explicit TMemorySource(std::string_view data, std::size_t pieceSize = SocketBufferSize)
-        : data_(data), pieceSize_(pieceSize) {}
-    std::size_t Receive(char* buffer, std::size_t count) override;
-
-private:
-    std::string_view data_;
-    std::size_t pieceSize_;
-};
-
-class TStringSink : public TByteSink {
-public:
-    void Send(const char* data, std::size_t count) override { Text.append(data, count); }
-    std::string Text;
-};
-
-// Buffered line and byte reads over a source, with the engine's limits.
-class TRequestReader {
-public:
-    explicit TRequestReader(TByteSource& source) : source_(source) {}
-    // Bytes up to the next LF, without the LF and a CR right before it. Throws
-    // "Max line length exceeded." or "Connection Closed Gracefully.".
-    std::string ReadLine();
-    // Exactly count bytes; throws "Connection Closed Gracefully." when they do not come.
-    std::string ReadBytes(std::size_t count);
-    // Everything until the peer shuts down, but at most limit bytes; the flag tells
-    // whether more was on its way.
-    std::string ReadToEnd(std::size_t limit, bool& truncated);
-
-private:
-    bool Fill();
-
-    TByteSource& source_;
-    std::string buffer_;
-    std::size_t start_ = 0;
-};
-
-struct THTTPRequest {
-    std::string RequestLine;
-    std::string Method;
-    std::string Version;
-    std::string PeerAddress;
-    std::vector<std::string> Headers;
-    std::int64_t ContentLength = -1;
-    std::string ContentType;
-    std::string Body;
-    std::string QueryString;
-    std::string DocumentPath;
-
-    // The value of the first header line with this name (case ignored), continuation
-    // lines joined with one space; empty optional when there is none.
-    std::optional<std::string> HeaderValue(std::string_view name) const;
-};
-
-// The reason phrase that goes with a status code.
-std::string ReasonPhraseFor(int statusCode);
-
-class THTTPResponse {
-public:
-    THTTPResponse();
-
-    int StatusCode() const { return statusCode_; }
-    const std::string& ReasonPhrase() const { return reasonPhrase_; }
-    // Also sets the reason phrase; 404 also closes the connection.
-    void SetStatusCode(int code);
-
-    std::string ContentType = "text/html";
-    std::int64_t ContentLength = -1;  // -1: filled in when the header is written
-    std::string BodyText;
-    bool CloseConnection = true;
-    std::string Server = HTTPProductToken;
-
-    // Takes the stream; it is released once sent.
-    void SetBodyStream(std::unique_ptr<Bytes> stream);
-    // Borrows it: the caller keeps it alive until the response is released.
-    void SetBodyStream(const Bytes& stream);
-    const Bytes* BodyStream() const { return bodyStream_; }
-    bool OwnsBodyStream() const { return static_cast<bool>(ownedStream_); }
-    void ReleaseBodyStream();
-
-    bool HeaderWritten() const { return headerWritten_; }
-    // Throws "Header has already been written." the second time.
-    void WriteHeader(TByteSink& sink);
-    void WriteBody(TByteSink& sink);
-
-private:
-    int statusCode_ = 200;
-    std::string reasonPhrase_ = "OK";
-    const Bytes* bodyStream_ = nullptr;
-    std::unique_ptr<Bytes> ownedStream_;
-    bool headerWritten_ = false;
-};
-
-using THTTPHandler = std::function<void(const THTTPRequest&, THTTPResponse&)>;
-
-// The engine's first decoding of a request target's path part.
-std::string DecodeDocumentPath(std::string_view path);
-// "+" to space, "%XX" to the byte (00 and bad escapes dropped).
-std::string DecodeURIPart(std::string_view text);
-
-// Reads one request from source, runs the handler and writes its answer to sink, as
-// one connection does. Whatever goes wrong while reading ends it without an answer.
-void ServeRequest(TByteSource& source, TByteSink& sink, const std::string& peerAddress,
-                  const THTTPHandler& handler);
 
 class THTTPEngine {
 public:
@@ -184,41 +36,39 @@ public:
 
     THTTPHandler OnRequest;
     int ListenBacklog = 15;
+    // How long a thread that has closed its connection waits for the next one before it
+    // ends. Creating a thread costs more than answering a small request, and a browser
+    // asks for a page's pictures and style sheets right after the page.
+    std::chrono::milliseconds IdleThreadWait{2000};
 
     void Start();
+    // Closes every connection and ends every connection thread, waiting or serving.
     void Stop();
     bool Active() const { return active_; }
 
+    // Connection threads alive: serving a connection or waiting for one.
+    std::size_t ConnectionThreadCount();
+
 private:
-    // A connection thread with a small stack. Each connection gets a thread of its own, and
-    // with the default 8 MiB stack the C library mapped and unmapped a fresh stack for
-    // nearly every request, which cost more than answering it; small stacks are reused.
-    class TConnectionThread {
-    public:
-        TConnectionThread() = default;
-        explicit TConnectionThread(std::function<void()> body);  // throws std::system_error
-        TConnectionThread(TConnectionThread&& other) noexcept;
-        TConnectionThread& operator=(TConnectionThread&& other) noexcept;
-        ~TConnectionThread();
-        void join();
-
-    private:
-        unsigned long handle_ = 0;
-        bool joinable_ = false;
-    };
-
     struct TListener {
         int Socket = -1;
         std::thread Thread;
     };
-    struct TConnection {
-        int Socket = -1;
+    // A connection thread; it serves one connection at a time and waits for the next.
+    struct TWorker {
+        int Socket = -1;  // the connection it serves; -1 while it waits for one
+        std::string PeerAddress;
+        bool Finished = false;  // has left for good: only its joining is left
+        std::condition_variable Wake;
         TConnectionThread Thread;
-        bool Finished = false;
     };
 
     void Listen(int listenSocket);
-    void Serve(TConnection& connection, std::string peerAddress);
+    void HandOver(int socket, std::string peerAddress);
+    void Work(TWorker& worker);
+    // Closes the connections, wakes the waiting threads and waits up to the bound for all
+    // of them to end; false when some have not.
+    bool EndConnectionThreads(std::unique_lock<std::mutex>& lock, bool bounded);
     void JoinFinished(std::unique_lock<std::mutex>& lock);
 
     std::vector<TBinding> bindings_;
@@ -226,9 +76,13 @@ private:
     std::atomic<bool> stopping_{false};
     std::vector<TListener> listeners_;
 
+    // Guards everything below.
     std::mutex connectionsLock_;
     std::condition_variable connectionEnded_;
-    std::list<TConnection> connections_;
+    std::list<TWorker> workers_;
+    std::vector<TWorker*> waiting_;  // the most recently idle last: its stack is warm
+    std::size_t finished_ = 0;
+    bool retiring_ = false;  // Stop: a thread whose connection ends does not wait for more
 };
 
 }  // namespace folianto

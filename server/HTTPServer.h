@@ -2,9 +2,10 @@
 // The book's page server: answers every request on 127.0.0.1 with the entry named by
 // the request path, or with the fixed "not found" page.
 
-#include <cstdint>
+#include "EntryCache.h"
+#include "EntryNames.h"
+
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,14 +17,8 @@ class THTTPEngine;
 struct THTTPRequest;
 class THTTPResponse;
 
-// Turns a request path into an entry name ("+" is a space, "%XX" a byte, "%%" a "%").
-// A malformed escape raises std::runtime_error with the message the client receives.
-std::string DecodeRequestPath(std::string_view text);
-
-// The entry names a decoded request path is looked up under, in this order: as it came,
-// then, when it holds non-ASCII bytes that read as UTF-8 (what browsers send), their
-// Windows-1252 spelling, which is how the names in a book are stored.
-std::vector<std::string> EntryNamesToTry(const std::string& name);
+// A port from 1024 to 31023, drawn uniformly; seeded from the clock.
+int DrawPort();
 
 class THTTPServer {
 public:
@@ -42,14 +37,25 @@ public:
     int Port() const;
     bool Active() const;
 
-    // Answers one request from the book; runs on connection threads, one at a time.
+    // Also answers requests whose "Host" names this (NAME, or NAME:PORT for one port),
+    // for a tunnel or proxy of the user's. Only before the first Start.
+    void AllowHost(const std::string& name);
+
+    // Answers one request from the book; runs on connection threads, any number at once
+    // (the book reads each entry with a file position of its own).
     void HandleRequest(const THTTPRequest& request, THTTPResponse& response);
+
+    // Inflated entries kept between requests: a browser asks again for the style sheet
+    // and the pictures a book's pages share, and for every page it goes back to.
+    static constexpr std::size_t CacheBytes = 32 << 20;
+    static constexpr std::size_t LargestCachedEntry = 4 << 20;
 
 private:
     TBook& book_;
-    std::mutex lock_;
+    TEntryCache cache_{CacheBytes, LargestCachedEntry};
     std::unique_ptr<THTTPEngine> engine_;
     int port_ = 0;
+    std::vector<std::string> allowedHosts_;
 };
 
 // The page every missing entry gets.

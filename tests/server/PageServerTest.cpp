@@ -60,7 +60,8 @@ TEST_F(PageServer, AnswersFromTheBook)
         std::string answer;
     };
     const TCase cases[] = {
-        {"found", "GET /index.html HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", Found(Index)},
+        {"found", "GET /index.html HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server->Port()) + "\r\n\r\n",
+         Found(Index)},
         {"bare LF, HTTP/1.0", "GET /index.html HTTP/1.0\n\n", Found(Index)},
         {"case of method and name", "get /INDEX.HTML HTTP/1.1\r\n\r\n", Found(Index)},
         {"query string ignored", "GET /index.html?page=2 HTTP/1.1\r\n\r\n", Found(Index)},
@@ -105,6 +106,18 @@ TEST_F(PageServer, AnswersFromTheBook)
     };
     for (const auto& c : cases)
         EXPECT_EQ(Ask(c.request), c.answer) << c.what;
+}
+
+TEST_F(PageServer, NotFoundAnswerIsExactlyItsBytes)
+{
+    // Written out rather than built from the server's own constant, so a change shows.
+    const std::string page =
+        "<html><head><title>Resource Not Found</title></head><body><h1>404 Resource Not Found</h1>"
+        "<p>The request resource was not found on this eBook.</p></html>";
+    ASSERT_EQ(page.size(), 152u);
+    EXPECT_EQ(Ask("GET /nothing.html HTTP/1.1\r\n\r\n"),
+              "HTTP/1.1 404 Not Found\r\nConnection: close\r\nContent-Type: text/html\r\nContent-Length: 152\r\n"
+              "Server: FoliantoHTTP/3.0\r\n\r\n" + page);
 }
 
 std::string HeaderLine(std::size_t bytesBeforeLF)

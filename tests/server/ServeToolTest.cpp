@@ -160,6 +160,45 @@ TEST(ServeTool, FailuresGoToStandardErrorWithExitCode1)
     }
 }
 
+TEST(ServeTool, RefusesAPortBrowsersWillNotLoadFrom)
+{
+    const TTempFile book(WritePackage(Describe({{"/index.html", "x"}})));
+    for (const char* port : {"6000", "10080", "4190"}) {
+        TProcess serve({ServeTool(), "--port", port, book.Path()});
+        EXPECT_EQ(serve.Errors(), std::string("Port ") + port +
+                                      " is one that web browsers refuse to load pages from; choose another.\n");
+        EXPECT_EQ(serve.RestOfOutput(), "");
+        EXPECT_EQ(serve.Wait(), 2);
+    }
+}
+
+TEST(ServeTool, AllowsTheHostsNamedAndExplainsWhyOthersAreRefused)
+{
+    const TTempFile book(WritePackage(Describe({{"/index.html", "x"}})));
+    TProcess serve({ServeTool(), "--allow-host", "books.example", "--allow-host", "tunnel.example:9000", book.Path()});
+    const int port = PortOf(serve.ReadLine());
+    ASSERT_GT(port, 0);
+    auto ask = [&](const std::string& host) {
+        return Exchange(port, "GET /index.html HTTP/1.1\r\nHost: " + host + "\r\n\r\n");
+    };
+    EXPECT_EQ(ask("127.0.0.1:" + std::to_string(port)), Found("x"));
+    EXPECT_EQ(ask("books.example:" + std::to_string(port)), Found("x"));
+    EXPECT_EQ(ask("tunnel.example:9000"), Found("x"));
+    EXPECT_TRUE(ask("tunnel.example:9001").starts_with("HTTP/1.1 403 Forbidden\r\n"));
+    EXPECT_TRUE(ask("evil.example:" + std::to_string(port)).starts_with("HTTP/1.1 403 Forbidden\r\n"));
+    serve.Signal(SIGTERM);
+    EXPECT_EQ(serve.Wait(), 0);
+
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{ServeTool(), "--allow-host"},
+                                                 {ServeTool(), "--allow-host", "", book.Path()}}) {
+        TProcess usage(wrong);
+        const std::string errors = usage.Errors();
+        EXPECT_TRUE(errors.starts_with("usage: folianto-serve [--port N] [--allow-host NAME]... BOOK\n")) << errors;
+        EXPECT_NE(errors.find("point its own name at 127.0.0.1"), std::string::npos) << errors;
+        EXPECT_EQ(usage.Wait(), 2);
+    }
+}
+
 // A small RGB picture of the given size as a PNG file.
 Bytes MakePng(std::uint32_t width, std::uint32_t height)
 {

@@ -53,10 +53,12 @@ TBookDescription Describe(const std::vector<std::pair<std::string, std::string>>
     return description;
 }
 
-std::unique_ptr<THTTPServer> StartedServer(TBook& book)
+std::unique_ptr<THTTPServer> StartedServer(TBook& book, const std::vector<std::string>& allowedHosts)
 {
     for (int attempt = 0;; ++attempt) {
         auto server = std::make_unique<THTTPServer>(book);
+        for (const auto& name : allowedHosts)
+            server->AllowHost(name);
         try {
             server->Start();
             return server;

@@ -34,7 +34,7 @@ struct TTestBook {
 TBookDescription Describe(const std::vector<std::pair<std::string, std::string>>& entries);
 
 // A started page server on a drawn port; draws again when the port happens to be taken.
-std::unique_ptr<THTTPServer> StartedServer(TBook& book);
+std::unique_ptr<THTTPServer> StartedServer(TBook& book, const std::vector<std::string>& allowedHosts = {});
 
 // Connects to 127.0.0.1:port; -1 on failure. Reads time out after 20 s so that a fault
 // fails the test instead of hanging it.

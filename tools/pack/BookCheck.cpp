@@ -171,7 +171,7 @@ private:
             served.Refusal = error.what();
             return served;
         }
-        for (const std::string& candidate : EntryNamesToTry(served.Name)) {
+        for (const std::string& candidate : EntryNamesFor(requestPath, DecodeDocumentPath(requestPath))) {
             if (const auto at = index_.find(FoldedName(candidate)); at != index_.end()) {
                 served.Row = at->second;
                 break;
@@ -212,8 +212,6 @@ private:
                 why = "\"#\" starts the fragment, which the browser keeps to itself";
             } else if (HasStrayPercent(name)) {
                 why = "\"%\" is not followed by two hexadecimal digits";
-            } else if (name.find('+') != std::string::npos) {
-                why = "\"+\" reaches the page server as a space";
             } else if (!local) {
                 why = "it reads as an address outside the book";
             } else if (!served.Refusal.empty()) {
