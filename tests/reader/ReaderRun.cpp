@@ -3,6 +3,7 @@
 #include "BookFonts.h"
 #include "KeyFilter.h"
 #include "PageScript.h"
+#include "PageServerOf.h"
 #include "Skin.h"
 
 #include <QDir>
@@ -13,17 +14,6 @@
 namespace folianto::test {
 
 namespace {
-
-class TServerOf : public TPageServer {
-public:
-    explicit TServerOf(THTTPServer& server) : server_(server) {}
-    void Start() override { server_.Start(); }
-    void Stop() override { server_.Stop(); }
-    int Port() override { return server_.Port(); }
-
-private:
-    THTTPServer& server_;
-};
 
 // A default printer that writes a PDF nobody reads, and a print dialog that is always
 // cancelled.
@@ -64,7 +54,7 @@ void TReaderRun::Load(const TBookDescription& description)
 {
     book = std::make_unique<TBook>(WriteBookFile(description, dir.path()).toStdString());
     http = std::make_unique<THTTPServer>(*book);
-    server = std::make_unique<TServerOf>(*http);
+    server = std::make_unique<TPageServerOf>(*http);
 }
 
 void TReaderRun::Create()

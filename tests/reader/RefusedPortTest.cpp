@@ -8,6 +8,7 @@
 #include "HTTPServer.h"
 #include "MainForm.h"
 #include "PageScript.h"
+#include "PageServerOf.h"
 #include "TestBooks.h"
 
 #include <QBuffer>
@@ -24,17 +25,6 @@ using namespace folianto::test;
 namespace {
 
 constexpr int kLoadTimeout = 15000;
-
-class TServerOnPort : public TPageServer {
-public:
-    explicit TServerOnPort(THTTPServer& server) : server_(server) {}
-    void Start() override { server_.Start(); }
-    void Stop() override { server_.Stop(); }
-    int Port() override { return server_.Port(); }
-
-private:
-    THTTPServer& server_;
-};
 
 }  // namespace
 
@@ -72,7 +62,7 @@ void RefusedPortTest::pagesShowOnAPortChromiumRefuses()
         break;
     }
     QVERIFY(http);
-    TServerOnPort server(*http);
+    TPageServerOf server(*http);
 
     const QByteArray flagsBefore = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     TMainFormServices services;

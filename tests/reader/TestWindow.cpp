@@ -2,6 +2,7 @@
 
 #include "Navigation.h"
 #include "PageScript.h"
+#include "PageServerOf.h"
 #include "TestBooks.h"
 
 #include <QApplication>
@@ -14,17 +15,6 @@ namespace folianto::test {
 namespace {
 
 constexpr int kLoadTimeout = 20000;
-
-class TServer : public TPageServer {
-public:
-    explicit TServer(THTTPServer& http) : http_(http) {}
-    void Start() override { http_.Start(); }
-    void Stop() override { http_.Stop(); }
-    int Port() override { return http_.Port(); }
-
-private:
-    THTTPServer& http_;
-};
 
 }  // namespace
 
@@ -54,7 +44,7 @@ TWindowRun::TWindowRun(const TBookDescription& description)
 {
     Book = std::make_unique<TBook>(WriteBookFile(description, Dir.path()).toStdString());
     Http = std::make_unique<THTTPServer>(*Book);
-    Server = std::make_unique<TServer>(*Http);
+    Server = std::make_unique<TPageServerOf>(*Http);
     TMainFormServices services;
     services.Server = Server.get();
     auto printers = std::make_unique<TPdfPrinters>(Dir.path());

@@ -10,8 +10,9 @@
 #include "MainForm.h"
 #include "MessageFormTool.h"
 #include "ModalWatcher.h"
-#include "ShellOpen.h"
 #include "PageScript.h"
+#include "PageServerOf.h"
+#include "ShellOpen.h"
 #include "TestBooks.h"
 
 #include <QMessageBox>
@@ -33,24 +34,13 @@ namespace {
 
 constexpr int kLoadTimeout = 15000;
 
-class TTestPageServer : public TPageServer {
-public:
-    explicit TTestPageServer(THTTPServer& real) : real_(real) {}
-    void Start() override { real_.Start(); }
-    void Stop() override { real_.Stop(); }
-    int Port() override { return real_.Port(); }
-
-private:
-    THTTPServer& real_;
-};
-
 // A reader window with the program's own services (the real toolbar among them), a real
 // About box and message window, and the per-book store under a folder of the test.
 struct TToolbarRun {
     QTemporaryDir dir;
     std::unique_ptr<TBook> book;
     std::unique_ptr<THTTPServer> http;
-    std::unique_ptr<TTestPageServer> server;
+    std::unique_ptr<TPageServerOf> server;
     std::unique_ptr<TAboutBox> aboutBox;
     std::unique_ptr<TMessageForm> messageForm;
     std::vector<std::string> messages;
@@ -61,7 +51,7 @@ struct TToolbarRun {
     {
         book = std::make_unique<TBook>(WriteBookFile(description, dir.path()).toStdString());
         http = std::make_unique<THTTPServer>(*book);
-        server = std::make_unique<TTestPageServer>(*http);
+        server = std::make_unique<TPageServerOf>(*http);
         aboutBox = std::make_unique<TAboutBox>(DesktopShell());
         messageForm = std::make_unique<TMessageForm>(DesktopShell());
 
