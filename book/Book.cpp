@@ -235,28 +235,49 @@ void TBook::Load()
     LoadError.clear();
 }
 
+const TEntry* TBook::FindEntry(const std::string& name) const
+{
+    for (const auto& entry : Entries) {
+        if (SameNameIgnoringCase(entry.Name, name))
+            return &entry;
+    }
+    return nullptr;
+}
+
+TBlob TBook::ReadStored(const TEntry& entry) const
+{
+    // The page server's threads extract entries at the same time.
+    TFileStream file = file_.Share();
+    TStreamer reader(file);
+    reader.Seek(HeaderOffset + entry.Offset);
+    return reader.ReadBlob();
+}
+
 bool TBook::ExtractEntry(const std::string& name, Bytes& destination) const
 {
-    const TEntry* found = nullptr;
-    for (const auto& entry : Entries) {
-        if (SameNameIgnoringCase(entry.Name, name)) {
-            found = &entry;
-            break;
-        }
-    }
+    const TEntry* found = FindEntry(name);
     if (!found)
         return false;
     try {
-        // The page server's threads extract entries at the same time.
-        TFileStream file = file_.Share();
-        TStreamer reader(file);
-        Bytes stored;
-        reader.Seek(HeaderOffset + found->Offset);
-        reader.ReadBlob(stored);
+        const TBlob stored = ReadStored(*found);
         // Most entries inflate to at least their stored size: one allocation up front
         // instead of several growing copies.
-        destination.reserve(destination.size() + stored.size());
-        InflateStream(stored, destination);
+        destination.reserve(destination.size() + stored.Size);
+        TBytesTarget target(destination);
+        InflateStream(stored.View(), target);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TBook::ExtractEntry(const std::string& name, TInflateTarget& destination) const
+{
+    const TEntry* found = FindEntry(name);
+    if (!found)
+        return false;
+    try {
+        InflateStream(ReadStored(*found).View(), destination);
         return true;
     } catch (...) {
         return false;

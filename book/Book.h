@@ -4,6 +4,7 @@
 #include "PackageFormat.h"
 #include "Pictures.h"
 #include "Streamer.h"
+#include "Utils.h"
 
 #include <cstdint>
 #include <memory>
@@ -98,10 +99,14 @@ public:
     // content to destination. False when there is no such entry or it cannot be read or
     // inflated. Reads with a file position of its own, so threads may call it at once.
     bool ExtractEntry(const std::string& name, Bytes& destination) const;
+    // The same, into a target of the caller's; it is told when the stream has ended.
+    bool ExtractEntry(const std::string& name, TInflateTarget& destination) const;
 
 private:
     void Load();
     void LoadPicture(TPngImage& picture, Bytes& stored, Bytes& inflated);
+    const TEntry* FindEntry(const std::string& name) const;
+    TBlob ReadStored(const TEntry& entry) const;
 
     TFileStream file_;
     TStreamer reader_;

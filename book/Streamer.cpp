@@ -97,19 +97,36 @@ std::int32_t TStreamer::ReadInt32()
     return static_cast<std::int32_t>(ReadUInt32());
 }
 
-void TStreamer::ReadBlob(Bytes& destination)
+std::size_t TStreamer::ReadBlobLength()
 {
     const std::int32_t length = ReadInt32();
     if (length < 0)
         throw EReadError("Invalid blob length " + std::to_string(length));
-    if (length == 0)
-        return;
     if (length > Remaining())
         throw EEndOfFile();
+    return static_cast<std::size_t>(length);
+}
+
+TBlob TStreamer::ReadBlob()
+{
+    TBlob blob;
+    blob.Size = ReadBlobLength();
+    if (blob.Size == 0)
+        return blob;
+    blob.Data = std::make_unique_for_overwrite<std::uint8_t[]>(blob.Size);
+    ReadBytes(blob.Data.get(), blob.Size);
+    return blob;
+}
+
+void TStreamer::ReadBlob(Bytes& destination)
+{
+    const std::size_t length = ReadBlobLength();
+    if (length == 0)
+        return;
     const std::size_t start = destination.size();
-    destination.resize(start + static_cast<std::size_t>(length));
+    destination.resize(start + length);
     try {
-        ReadBytes(destination.data() + start, static_cast<std::size_t>(length));
+        ReadBytes(destination.data() + start, length);
     } catch (...) {
         destination.resize(start);
         throw;

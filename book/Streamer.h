@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -58,6 +60,13 @@ private:
     std::int64_t position_ = 0;
 };
 
+// A blob's bytes, read into memory that was not cleared first.
+struct TBlob {
+    std::unique_ptr<std::uint8_t[]> Data;
+    std::size_t Size = 0;
+    std::span<const std::uint8_t> View() const { return {Data.get(), Size}; }
+};
+
 class TStreamer {
 public:
     explicit TStreamer(TFileStream& stream) : stream_(stream) {}
@@ -76,11 +85,16 @@ public:
     // Appends the blob's bytes to destination. A length beyond the end of the file fails
     // before anything is allocated, so a forged length cannot exhaust memory.
     void ReadBlob(Bytes& destination);
+    // The same, into a buffer of its own: a large entry's stored bytes are not cleared
+    // only to be overwritten at once.
+    TBlob ReadBlob();
     // A negative length gives the empty string and consumes nothing more.
     std::string ReadString();
 
 private:
     std::int64_t Remaining() const;
+    // A blob's length, checked against the file before anything is allocated.
+    std::size_t ReadBlobLength();
 
     TFileStream& stream_;
 };

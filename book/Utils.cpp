@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -12,7 +13,18 @@ namespace {
 constexpr std::size_t kInflateChunk = 65536;
 }
 
-void InflateStream(const Bytes& source, Bytes& destination)
+std::span<std::uint8_t> TBytesTarget::Room()
+{
+    // Growing by a chunk at a time clears only what zlib is about to write, while it is
+    // still in the cache, rather than a whole reserved buffer up front.
+    start_ = bytes_.size();
+    bytes_.resize(start_ + kInflateChunk);
+    return {bytes_.data() + start_, kInflateChunk};
+}
+
+void TBytesTarget::Filled(std::size_t count) { bytes_.resize(start_ + count); }
+
+void InflateStream(std::span<const std::uint8_t> source, TInflateTarget& destination)
 {
     if (source.empty())
         return;
@@ -22,23 +34,44 @@ void InflateStream(const Bytes& source, Bytes& destination)
         throw EDecompressionError("Decompression error: cannot initialise zlib");
     std::unique_ptr<z_stream, int (*)(z_stream*)> guard(&zs, inflateEnd);
 
-    zs.next_in = const_cast<Bytef*>(source.data());
-    zs.avail_in = static_cast<uInt>(source.size());
-
-    std::uint8_t chunk[kInflateChunk];
+    // zlib counts in uInt: a source beyond that is fed in parts.
+    const std::uint8_t* input = source.data();
+    std::size_t inputLeft = source.size();
+    constexpr std::size_t kLargestPart = 1u << 30;
+    auto feed = [&] {
+        if (zs.avail_in == 0 && inputLeft > 0) {
+            const std::size_t part = std::min(inputLeft, kLargestPart);
+            zs.next_in = const_cast<Bytef*>(input);
+            zs.avail_in = static_cast<uInt>(part);
+            input += part;
+            inputLeft -= part;
+        }
+    };
     for (;;) {
-        zs.next_out = chunk;
-        zs.avail_out = sizeof chunk;
+        feed();
+        const std::span<std::uint8_t> room = destination.Room();
+        const std::size_t roomSize = std::min(room.size(), kLargestPart);
+        zs.next_out = room.data();
+        zs.avail_out = static_cast<uInt>(roomSize);
         const int result = inflate(&zs, Z_NO_FLUSH);
-        const std::size_t produced = sizeof chunk - zs.avail_out;
-        destination.insert(destination.end(), chunk, chunk + produced);
-        if (result == Z_STREAM_END)
+        const std::size_t produced = roomSize - zs.avail_out;
+        destination.Filled(produced);
+        if (result == Z_STREAM_END) {
+            destination.Ended();
             return;
-        if (result == Z_BUF_ERROR || (result == Z_OK && produced == 0 && zs.avail_in == 0))
+        }
+        const bool inputGone = zs.avail_in == 0 && inputLeft == 0;
+        if (result == Z_BUF_ERROR || (result == Z_OK && produced == 0 && inputGone))
             return;  // the input ended before the stream did: keep what we have
         if (result != Z_OK)
             throw EDecompressionError(std::string("Decompression error: ") + (zs.msg ? zs.msg : "corrupt data"));
     }
+}
+
+void InflateStream(const Bytes& source, Bytes& destination)
+{
+    TBytesTarget target(destination);
+    InflateStream(std::span<const std::uint8_t>(source), target);
 }
 
 std::string MD5Hex(std::string_view text)

@@ -2,6 +2,9 @@
 
 #include "Streamer.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -12,9 +15,36 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Inflates the zlib stream held in source and appends the result to destination.
+// Where inflated bytes go: room is asked for piece by piece, and zlib writes into it
+// directly, so no piece is copied on its way to where it is kept.
+class TInflateTarget {
+public:
+    virtual ~TInflateTarget() = default;
+    // Room for the next inflated bytes, at least one byte. May throw to stop inflating.
+    virtual std::span<std::uint8_t> Room() = 0;
+    // The first count bytes of the room given last hold inflated bytes now (count may be 0).
+    virtual void Filled(std::size_t count) = 0;
+    // The stream has ended and its check matched: no byte follows.
+    virtual void Ended() {}
+};
+
+// Appends to a byte vector, 65,536 bytes of room at a time.
+class TBytesTarget : public TInflateTarget {
+public:
+    explicit TBytesTarget(Bytes& bytes) : bytes_(bytes) {}
+    std::span<std::uint8_t> Room() override;
+    void Filled(std::size_t count) override;
+
+private:
+    Bytes& bytes_;
+    std::size_t start_ = 0;
+};
+
+// Inflates the zlib stream held in source into destination.
 // A corrupt stream raises EDecompressionError; a stream that merely ends early yields
-// what was inflated so far; an empty source yields nothing.
+// what was inflated so far (without Ended); an empty source yields nothing.
+void InflateStream(std::span<const std::uint8_t> source, TInflateTarget& destination);
+// The same, appending the result to destination.
 void InflateStream(const Bytes& source, Bytes& destination);
 
 // MD5 of the text's bytes as 32 lowercase hexadecimal digits; empty when hashing fails.

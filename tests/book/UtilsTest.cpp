@@ -83,6 +83,60 @@ TEST(InflateStream, CorruptStreamsRaise)
     }
 }
 
+// A target that hands out room of a fixed size, as a buffer of known size does near its end.
+class TSmallRooms : public TInflateTarget {
+public:
+    explicit TSmallRooms(std::size_t room) : room_(room) {}
+    std::span<std::uint8_t> Room() override
+    {
+        piece_.assign(room_, 0);
+        return piece_;
+    }
+    void Filled(std::size_t count) override
+    {
+        EXPECT_FALSE(ended) << "bytes after the end";
+        EXPECT_LE(count, room_);
+        Text.append(piece_.begin(), piece_.begin() + static_cast<std::ptrdiff_t>(count));
+    }
+    void Ended() override { ended = true; }
+    std::string Text;
+    bool ended = false;
+
+private:
+    std::size_t room_;
+    Bytes piece_;
+};
+
+TEST(InflateStream, TargetsGetTheSameBytesWhateverTheirRoomAndHearOnlyAWholeStreamEnd)
+{
+    std::string text;
+    for (int i = 0; i < 200000; ++i)
+        text += static_cast<char>(i % 7 == 0 ? i * 13 % 251 : 'e');
+    const auto whole = Zlib(ToBytes(text), Z_BEST_COMPRESSION);
+    const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2));
+    for (const std::size_t room : {std::size_t {1}, std::size_t {3}, std::size_t {4096}, std::size_t {1} << 20}) {
+        SCOPED_TRACE(room);
+        TSmallRooms target(room);
+        InflateStream(std::span<const std::uint8_t>(whole), target);
+        EXPECT_EQ(target.Text, text);
+        EXPECT_TRUE(target.ended);
+
+        TSmallRooms early(room);
+        InflateStream(std::span<const std::uint8_t>(cut), early);
+        EXPECT_FALSE(early.ended) << "a stream cut short did not end";
+        EXPECT_GT(early.Text.size(), 0u);
+        EXPECT_EQ(early.Text, text.substr(0, early.Text.size()));
+    }
+    // Bytes whose check fails come out before the failure does: a target that sends
+    // them on must wait for the end.
+    auto badCheck = whole;
+    badCheck.back() ^= 0x01;
+    TSmallRooms target(4096);
+    EXPECT_THROW(InflateStream(std::span<const std::uint8_t>(badCheck), target), EDecompressionError);
+    EXPECT_EQ(target.Text, text);
+    EXPECT_FALSE(target.ended);
+}
+
 TEST(MD5Hex, KnownDigests)
 {
     using namespace std::string_literals;
