@@ -95,6 +95,19 @@ void TEntryCache::AddLocked(const std::string& name, std::shared_ptr<const Bytes
     }
 }
 
+std::size_t TEntryCache::RememberedSize(const std::string& name)
+{
+    std::lock_guard guard(lock_);
+    const auto size = largeSizes_.find(name);
+    return size == largeSizes_.end() ? 0 : size->second;
+}
+
+void TEntryCache::ForgetSize(const std::string& name)
+{
+    std::lock_guard guard(lock_);
+    largeSizes_.erase(name);
+}
+
 std::size_t TEntryCache::HeldBytes()
 {
     std::lock_guard guard(lock_);

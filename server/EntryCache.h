@@ -39,6 +39,12 @@ public:
     // Keeps a complete entry's content under the name it was found by.
     void Add(const std::string& name, std::shared_ptr<const Bytes> content);
 
+    // The size of an entry of exactly this name that was too large to keep, when it has
+    // been extracted before; else 0.
+    std::size_t RememberedSize(const std::string& name);
+    // Its stored bytes no longer give that size (they could not be read, or changed).
+    void ForgetSize(const std::string& name);
+
     // What the kept entries cost, their names included.
     std::size_t HeldBytes();
 

@@ -65,20 +65,36 @@ void THTTPResponse::SetBodyStream(std::unique_ptr<Bytes> stream)
 
 void THTTPResponse::SetBodyStream(std::shared_ptr<const Bytes> stream)
 {
+    growingBody_.reset();
     ownedStream_ = std::move(stream);
     bodyStream_ = ownedStream_.get();
 }
 
 void THTTPResponse::SetBodyStream(const Bytes& stream)
 {
+    growingBody_.reset();
     ownedStream_.reset();
     bodyStream_ = &stream;
+}
+
+void THTTPResponse::SetBodyStream(std::shared_ptr<TGrowingBuffer> stream)
+{
+    ReleaseBodyStream();
+    growingBody_ = std::move(stream);
+}
+
+std::size_t THTTPResponse::BodyStreamSize() const
+{
+    if (bodyStream_)
+        return bodyStream_->size();
+    return growingBody_ ? growingBody_->Size() : 0;
 }
 
 void THTTPResponse::ReleaseBodyStream()
 {
     bodyStream_ = nullptr;
     ownedStream_.reset();
+    growingBody_.reset();
 }
 
 void THTTPResponse::WriteHeader(TByteSink& sink, bool bodyFollows)
@@ -88,8 +104,8 @@ void THTTPResponse::WriteHeader(TByteSink& sink, bool bodyFollows)
     if (ContentLength == -1) {
         if (!BodyText.empty())
             ContentLength = static_cast<std::int64_t>(BodyText.size());
-        else if (bodyStream_)
-            ContentLength = static_cast<std::int64_t>(bodyStream_->size());
+        else if (bodyStream_ || growingBody_)
+            ContentLength = static_cast<std::int64_t>(BodyStreamSize());
     }
     std::string header = "HTTP/1.1 " + std::to_string(statusCode_) + " " + reasonPhrase_ + "\r\n";
     if (CloseConnection)
@@ -114,12 +130,26 @@ void THTTPResponse::WriteBody(TByteSink& sink)
         sink.Send(BodyText.data(), BodyText.size());
         return;
     }
-    if (!bodyStream_)
+    if (bodyStream_) {
+        const Bytes& body = *bodyStream_;
+        for (std::size_t offset = 0; offset < body.size(); offset += SendPieceSize) {
+            const std::size_t piece = std::min(SendPieceSize, body.size() - offset);
+            sink.Send(reinterpret_cast<const char*>(body.data() + offset), piece);
+        }
         return;
-    const Bytes& body = *bodyStream_;
-    for (std::size_t offset = 0; offset < body.size(); offset += SendPieceSize) {
-        const std::size_t piece = std::min(SendPieceSize, body.size() - offset);
-        sink.Send(reinterpret_cast<const char*>(body.data() + offset), piece);
+    }
+    if (!growingBody_)
+        return;
+    // What is ready goes out while the rest is filled; a body that fails throws, and the
+    // connection closes short of its Content-Length.
+    TGrowingBuffer& body = *growingBody_;
+    for (std::size_t offset = 0; offset < body.Size();) {
+        const std::size_t ready = body.WaitReady(offset);
+        while (offset < ready) {
+            const std::size_t piece = std::min(SendPieceSize, ready - offset);
+            sink.Send(reinterpret_cast<const char*>(body.Data() + offset), piece);
+            offset += piece;
+        }
     }
 }
 
@@ -153,9 +183,8 @@ void ServeRequest(TByteSource& source, TByteSink& sink, const std::string& peerA
     }
     // A failed send ends the answer; the connection is closed by the caller either way.
     try {
-        const bool hasBody = !response.BodyText.empty() || response.BodyStream();
-        const bool bodyBytes =
-            !response.BodyText.empty() || (response.BodyStream() && !response.BodyStream()->empty());
+        const bool hasBody = !response.BodyText.empty() || response.BodyStream() || response.GrowingBody();
+        const bool bodyBytes = !response.BodyText.empty() || response.BodyStreamSize() > 0;
         if (!response.HeaderWritten())
             response.WriteHeader(sink, bodyBytes && request.Method != "HEAD");
         if (hasBody) {

@@ -2,6 +2,7 @@
 // The answer to one request: its status, headers and body, written to the client, and
 // the whole round of one connection from request bytes to answer bytes.
 
+#include "GrowingBuffer.h"
 #include "HTTPRequest.h"
 
 #include <cstddef>
@@ -60,7 +61,13 @@ public:
     void SetBodyStream(std::shared_ptr<const Bytes> stream);
     // Borrows it: the caller keeps it alive until the response is released.
     void SetBodyStream(const Bytes& stream);
+    // Takes a share of a body still being filled: its size goes out in the header at
+    // once, its bytes as they become ready.
+    void SetBodyStream(std::shared_ptr<TGrowingBuffer> stream);
     const Bytes* BodyStream() const { return bodyStream_; }
+    const TGrowingBuffer* GrowingBody() const { return growingBody_.get(); }
+    // The size of the body stream, growing or not; 0 without one.
+    std::size_t BodyStreamSize() const;
     bool OwnsBodyStream() const { return static_cast<bool>(ownedStream_); }
     void ReleaseBodyStream();
 
@@ -75,6 +82,7 @@ private:
     std::string reasonPhrase_ = "OK";
     const Bytes* bodyStream_ = nullptr;
     std::shared_ptr<const Bytes> ownedStream_;
+    std::shared_ptr<TGrowingBuffer> growingBody_;
     bool headerWritten_ = false;
 };
 

@@ -4,6 +4,7 @@
 
 #include "EntryCache.h"
 #include "EntryNames.h"
+#include "EntryStreams.h"
 
 #include <memory>
 #include <string>
@@ -51,8 +52,13 @@ public:
     static constexpr std::size_t LargestCachedEntry = 4 << 20;
 
 private:
+    // A large entry whose size is remembered, going out while it is inflated; null when
+    // it must be extracted whole first.
+    std::shared_ptr<TGrowingBuffer> StreamedEntry(const std::string& name);
+
     TBook& book_;
     TEntryCache cache_{CacheBytes, LargestCachedEntry};
+    TEntryStreams streams_;  // its producers use the book and the cache
     std::unique_ptr<THTTPEngine> engine_;
     int port_ = 0;
     std::vector<std::string> allowedHosts_;

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <dirent.h>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -21,28 +20,6 @@ namespace {
 
 using namespace folianto::test;
 using namespace std::chrono_literals;
-
-// Threads of this process as the kernel counts them.
-int TaskCount()
-{
-    DIR* tasks = opendir("/proc/self/task");
-    int count = 0;
-    while (const dirent* entry = readdir(tasks))
-        count += entry->d_name[0] != '.';
-    closedir(tasks);
-    return count;
-}
-
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit)
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 // An engine on a free port that notes which thread served each request.
 class ConnectionThreads : public ::testing::Test {

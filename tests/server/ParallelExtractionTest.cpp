@@ -5,35 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <thread>
 
 namespace folianto {
 namespace {
 
 using namespace folianto::test;
-
-// Text that deflates well, different for every seed.
-std::string Prose(std::size_t size, unsigned seed)
-{
-    static const char* const words[] = {"lamp", "street", "river", "window", "letter", "evening", "stone", "garden"};
-    std::mt19937 random(seed);
-    std::string text = "<p>" + std::to_string(seed) + " ";
-    while (text.size() < size)
-        text += std::string(words[random() % 8]) + (random() % 9 == 0 ? ".\n" : " ");
-    text.resize(size);
-    return text;
-}
-
-// Bytes that do not deflate, like the data of a JPEG or PNG picture.
-std::string Noise(std::size_t size, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (auto& byte : bytes)
-        byte = static_cast<char>(random());
-    return bytes;
-}
 
 TEST(ParallelExtraction, SixtyFourClientsGetTheirOwnBytes)
 {

@@ -5,6 +5,9 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
+#include <dirent.h>
+#include <random>
+#include <thread>
 #include <netinet/in.h>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -159,6 +162,47 @@ std::string ServerError(const std::string& message)
 {
     return "HTTP/1.1 500 Internal Server Error\r\nConnection: close\r\nContent-Type: text/html\r\nContent-Length: " +
            std::to_string(message.size()) + "\r\n" + ServerLine + "\r\n" + message;
+}
+
+std::string Prose(std::size_t size, unsigned seed)
+{
+    static const char* const words[] = {"lamp", "street", "river", "window", "letter", "evening", "stone", "garden"};
+    std::mt19937 random(seed);
+    std::string text = "<p>" + std::to_string(seed) + " ";
+    while (text.size() < size)
+        text += std::string(words[random() % 8]) + (random() % 9 == 0 ? ".\n" : " ");
+    text.resize(size);
+    return text;
+}
+
+std::string Noise(std::size_t size, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (auto& byte : bytes)
+        byte = static_cast<char>(random());
+    return bytes;
+}
+
+int TaskCount()
+{
+    DIR* tasks = opendir("/proc/self/task");
+    int count = 0;
+    while (const dirent* entry = readdir(tasks))
+        count += entry->d_name[0] != '.';
+    closedir(tasks);
+    return count;
+}
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }
 
 TPortHolder::TPortHolder()

@@ -5,6 +5,8 @@
 #include "HTTPServer.h"
 #include "PackageWriter.h"
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +53,16 @@ std::string FoundHead(std::size_t length);
 std::string NotFound();
 std::string NotFoundHead();
 std::string ServerError(const std::string& message);
+
+// Text that deflates well, different for every seed.
+std::string Prose(std::size_t size, unsigned seed);
+// Bytes that do not deflate, like the data of a JPEG or PNG picture.
+std::string Noise(std::size_t size, unsigned seed);
+
+// Threads of this process as the kernel counts them.
+int TaskCount();
+// Looks at the condition every few milliseconds until it holds or the limit has passed.
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit);
 
 // A bound and listening socket on a free port; closed with the object.
 class TPortHolder {
