@@ -161,7 +161,7 @@ TEST_F(ConnectionThreads, StopEndsWaitingAndServingThreadsAndStartServesAgain)
             EXPECT_EQ(ReceiveAll(s), "");
             close(s);
         }
-        EXPECT_TRUE(WaitFor([&] { return TaskCount() == before; }, 2s)) << TaskCount() << " threads, " << before << " before";
+        EXPECT_TRUE(WaitFor([&] { return TaskCount() <= before; }, 2s)) << TaskCount() << " threads, " << before << " before";
 
         engine->Start();  // the same port, right after closing connections on it
         for (int i = 0; i < 5; ++i)
@@ -177,7 +177,7 @@ TEST_F(ConnectionThreads, NoThreadOutlivesTheEngine)
     const std::vector<int> held = HoldConnections(port, 9);
     ASSERT_TRUE(WaitFor([&] { return engine->ConnectionThreadCount() == 9; }, 10s));
     engine.reset();
-    EXPECT_TRUE(WaitFor([&] { return TaskCount() == before; }, 2s)) << TaskCount() << " threads, " << before << " before";
+    EXPECT_TRUE(WaitFor([&] { return TaskCount() <= before; }, 2s)) << TaskCount() << " threads, " << before << " before";
     for (const int s : held) {
         EXPECT_EQ(ReceiveAll(s), "");
         close(s);

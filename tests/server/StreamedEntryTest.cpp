@@ -234,7 +234,7 @@ TEST(StreamedEntry, NoThreadOutlivesThePageServer)
     const auto start = std::chrono::steady_clock::now();
     server.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
-    EXPECT_TRUE(WaitFor([&] { return TaskCount() == before; }, 2s)) << TaskCount() << " threads, " << before << " before";
+    EXPECT_TRUE(WaitFor([&] { return TaskCount() <= before; }, 2s)) << TaskCount() << " threads, " << before << " before";
     for (const int s : held)
         close(s);
 }
