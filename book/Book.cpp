@@ -21,8 +21,8 @@ namespace {
 
 }  // namespace
 
-TBook::TBook(const std::string& packageFileName)
-    : file_(packageFileName), reader_(file_)
+TBook::TBook(const std::string& packageFileName, std::size_t largestContent)
+    : largestContent_(largestContent), file_(packageFileName), reader_(file_)
 {
     try {
         Load();
@@ -61,7 +61,7 @@ void TBook::LoadPicture(TPngImage& picture, Bytes& stored, Bytes& inflated)
     stored.clear();
     inflated.clear();
     reader_.ReadBlob(stored);
-    InflateStream(stored, inflated);
+    InflateStream(stored, inflated, largestContent_);
     picture.LoadFromBytes(inflated);
 }
 
@@ -119,7 +119,7 @@ void TBook::Load()
             stored.clear();
             reader_.ReadBlob(stored);
             Bytes font;
-            InflateStream(stored, font);
+            InflateStream(stored, font, largestContent_);
             Fonts.push_back(std::move(font));
         } catch (const EEndOfFile&) {
             throw;
@@ -154,7 +154,7 @@ void TBook::Load()
                     stored.clear();
                     inflated.clear();
                     reader_.ReadBlob(stored);
-                    InflateStream(stored, inflated);
+                    InflateStream(stored, inflated, largestContent_);
                     button.Bitmap.LoadFromBytes(inflated);
                     button.Bitmap.Transparent = true;
                 }
@@ -264,7 +264,7 @@ bool TBook::ExtractEntry(const std::string& name, Bytes& destination) const
         // instead of several growing copies.
         destination.reserve(destination.size() + stored.Size);
         TBytesTarget target(destination);
-        InflateStream(stored.View(), target);
+        InflateStream(stored.View(), target, largestContent_);
         return true;
     } catch (...) {
         return false;
@@ -277,7 +277,7 @@ bool TBook::ExtractEntry(const std::string& name, TInflateTarget& destination) c
     if (!found)
         return false;
     try {
-        InflateStream(ReadStored(*found).View(), destination);
+        InflateStream(ReadStored(*found).View(), destination, largestContent_);
         return true;
     } catch (...) {
         return false;

@@ -36,7 +36,8 @@ class TBook {
 public:
     // Opens the package file read-only and loads it. Only a file that cannot be opened
     // raises (EFOpenError); a package that cannot be read leaves the book not Loaded.
-    explicit TBook(const std::string& packageFileName);
+    // No picture, font or entry is inflated beyond largestContent bytes.
+    explicit TBook(const std::string& packageFileName, std::size_t largestContent = LargestInflatedSize);
     TBook(const TBook&) = delete;
     TBook& operator=(const TBook&) = delete;
 
@@ -108,6 +109,7 @@ private:
     const TEntry* FindEntry(const std::string& name) const;
     TBlob ReadStored(const TEntry& entry) const;
 
+    std::size_t largestContent_;
     TFileStream file_;
     TStreamer reader_;
 };

@@ -4,8 +4,10 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 namespace folianto {
 
@@ -24,7 +26,7 @@ std::span<std::uint8_t> TBytesTarget::Room()
 
 void TBytesTarget::Filled(std::size_t count) { bytes_.resize(start_ + count); }
 
-void InflateStream(std::span<const std::uint8_t> source, TInflateTarget& destination)
+void InflateStream(std::span<const std::uint8_t> source, TInflateTarget& destination, std::size_t limit)
 {
     if (source.empty())
         return;
@@ -47,14 +49,22 @@ void InflateStream(std::span<const std::uint8_t> source, TInflateTarget& destina
             inputLeft -= part;
         }
     };
+    std::size_t total = 0;
     for (;;) {
         feed();
         const std::span<std::uint8_t> room = destination.Room();
-        const std::size_t roomSize = std::min(room.size(), kLargestPart);
+        // One byte beyond the limit is enough to know the stream goes past it.
+        const std::size_t allowed = limit - total;  // total never exceeds limit here
+        const std::size_t roomSize = std::min({room.size(), kLargestPart, allowed == SIZE_MAX ? allowed : allowed + 1});
         zs.next_out = room.data();
         zs.avail_out = static_cast<uInt>(roomSize);
         const int result = inflate(&zs, Z_NO_FLUSH);
         const std::size_t produced = roomSize - zs.avail_out;
+        total += produced;
+        if (total > limit) {
+            destination.Filled(0);
+            throw EDecompressionError("Decompression error: the content is larger than " + std::to_string(limit) + " bytes");
+        }
         destination.Filled(produced);
         if (result == Z_STREAM_END) {
             destination.Ended();
@@ -68,10 +78,10 @@ void InflateStream(std::span<const std::uint8_t> source, TInflateTarget& destina
     }
 }
 
-void InflateStream(const Bytes& source, Bytes& destination)
+void InflateStream(const Bytes& source, Bytes& destination, std::size_t limit)
 {
     TBytesTarget target(destination);
-    InflateStream(std::span<const std::uint8_t>(source), target);
+    InflateStream(std::span<const std::uint8_t>(source), target, limit);
 }
 
 std::string MD5Hex(std::string_view text)

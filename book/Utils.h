@@ -40,12 +40,18 @@ private:
     std::size_t start_ = 0;
 };
 
+// The most one stream from a package may inflate to. A few forged megabytes can inflate
+// to terabytes; past this the stream is refused instead of filling memory.
+constexpr std::size_t LargestInflatedSize = std::size_t {1} << 30;
+
 // Inflates the zlib stream held in source into destination.
-// A corrupt stream raises EDecompressionError; a stream that merely ends early yields
-// what was inflated so far (without Ended); an empty source yields nothing.
-void InflateStream(std::span<const std::uint8_t> source, TInflateTarget& destination);
+// A corrupt stream, or one that inflates to more than limit bytes, raises
+// EDecompressionError; a stream that merely ends early yields what was inflated so far
+// (without Ended); an empty source yields nothing.
+void InflateStream(std::span<const std::uint8_t> source, TInflateTarget& destination,
+                   std::size_t limit = LargestInflatedSize);
 // The same, appending the result to destination.
-void InflateStream(const Bytes& source, Bytes& destination);
+void InflateStream(const Bytes& source, Bytes& destination, std::size_t limit = LargestInflatedSize);
 
 // MD5 of the text's bytes as 32 lowercase hexadecimal digits; empty when hashing fails.
 std::string MD5Hex(std::string_view text);

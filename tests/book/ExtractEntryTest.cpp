@@ -202,6 +202,42 @@ TEST_F(ExtractEntry, RepeatedCallsGiveTheSameBytesWhateverFailedBetween)
     }
 }
 
+TEST(ExtractEntryLimits, StreamsInflatingBeyondTheLargestContentAreRefused)
+{
+    // A few kilobytes that inflate to more than the book allows (as a gibibyte does by
+    // default), as an entry, a font and a picture.
+    constexpr std::size_t kLargest = 1 << 20;
+    const ByteVector forged = ZlibOfZeros(2);
+    const ByteVector fits = ZlibOfZeros(1);
+    PackageRecipe s;
+    s.records = {Zlib("<html>index</html>"), forged, fits};
+    s.rows = {{"/index.html", 0}, {"/forged.bin", 1}, {"/fits.bin", 2}};
+    s.fonts = {forged, Zlib("font")};
+    TempFile file(BuildPackage(s).bytes);
+    const TBook book(file.Path(), kLargest);
+    ASSERT_TRUE(book.Loaded) << book.LoadError;
+    ASSERT_EQ(book.FontCount(), 1) << "the forged font is skipped like any bad font record";
+    EXPECT_EQ(Text(book.Font(0)), "font");
+
+    Bytes content;
+    EXPECT_FALSE(book.ExtractEntry("/forged.bin", content));
+    EXPECT_LE(content.size(), kLargest);
+    Bytes whole;
+    ASSERT_TRUE(book.ExtractEntry("/fits.bin", whole));
+    EXPECT_EQ(whole.size(), kLargest);
+    Bytes index;
+    ASSERT_TRUE(book.ExtractEntry("/index.html", index));
+    EXPECT_EQ(Text(index), "<html>index</html>");
+
+    // A picture is part of the settings: the book does not load.
+    s.interfaceKind = static_cast<std::int32_t>(TInterfaceKind::Skin);
+    s.skinImage = forged;
+    TempFile withIcon(BuildPackage(s).bytes);
+    const TBook refused(withIcon.Path(), kLargest);
+    EXPECT_FALSE(refused.Loaded);
+    EXPECT_NE(refused.LoadError.find("larger than 1048576 bytes"), std::string::npos) << refused.LoadError;
+}
+
 TEST(ExtractEntryUnloaded, BookThatFailedToLoadFindsNothing)
 {
     PackageRecipe s;

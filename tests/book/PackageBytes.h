@@ -59,6 +59,40 @@ inline ByteVector Zlib(const ByteVector& data, int level = Z_BEST_COMPRESSION)
 }
 inline ByteVector Zlib(const std::string& text, int level = Z_BEST_COMPRESSION) { return Zlib(ToBytes(text), level); }
 
+// A whole, valid zlib stream of mebibytes MiB of zero bytes, built from one compressed
+// mebibyte repeated (each ends with a full flush, so none refers to another): about
+// 1 KB per MiB, the shape of a forged entry that fills memory when inflated.
+inline ByteVector ZlibOfZeros(std::size_t mebibytes)
+{
+    z_stream zs {};
+    if (deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw std::runtime_error("deflateInit2 failed");
+    ByteVector zeros(1 << 20, 0), block(1 << 16), last(64);
+    zs.next_in = zeros.data();
+    zs.avail_in = static_cast<uInt>(zeros.size());
+    zs.next_out = block.data();
+    zs.avail_out = static_cast<uInt>(block.size());
+    if (deflate(&zs, Z_FULL_FLUSH) != Z_OK || zs.avail_in != 0)
+        throw std::runtime_error("deflate failed");
+    block.resize(block.size() - zs.avail_out);
+    zs.next_out = last.data();
+    zs.avail_out = static_cast<uInt>(last.size());
+    if (deflate(&zs, Z_FINISH) != Z_STREAM_END)
+        throw std::runtime_error("deflate failed");
+    last.resize(last.size() - zs.avail_out);
+    deflateEnd(&zs);
+
+    ByteVector out = {0x78, 0xDA};
+    for (std::size_t i = 0; i < mebibytes; ++i)
+        out.insert(out.end(), block.begin(), block.end());
+    out.insert(out.end(), last.begin(), last.end());
+    // Adler-32 of zeros: the first sum stays 1, the second adds 1 per byte.
+    const std::uint32_t check = static_cast<std::uint32_t>(((mebibytes << 20) % 65521) << 16 | 1);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<std::uint8_t>(check >> shift));
+    return out;
+}
+
 // A PNG made with libpng. Samples are given per pixel as channel values (0..255, or
 // 0..65535 for depth 16); a palette image takes palette indexes.
 struct PngRecipe {

@@ -137,6 +137,42 @@ TEST(InflateStream, TargetsGetTheSameBytesWhateverTheirRoomAndHearOnlyAWholeStre
     EXPECT_FALSE(target.ended);
 }
 
+TEST(InflateStream, ContentBeyondItsLimitIsRefusedWithoutBeingKept)
+{
+    const std::string text(100000, 'q');
+    struct Case {
+        std::size_t limit;
+        bool refused;
+    };
+    const Case cases[] = {{text.size() + 1, false}, {text.size(), false}, {text.size() - 1, true}, {1, true}, {0, true}};
+    for (const int level : {Z_NO_COMPRESSION, Z_BEST_COMPRESSION}) {
+        const Bytes stream = Zlib(ToBytes(text), level);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::to_string(level) + " " + std::to_string(c.limit));
+            Bytes out = {'p'};
+            if (c.refused) {
+                EXPECT_THROW(InflateStream(stream, out, c.limit), EDecompressionError);
+                EXPECT_LE(out.size(), 1 + c.limit);
+            } else {
+                InflateStream(stream, out, c.limit);
+                EXPECT_EQ(Text(out), "p" + text);
+            }
+        }
+    }
+}
+
+TEST(InflateStream, RepeatedFlushedBlocksOfZerosAreOneWholeStream)
+{
+    // The test packages' forged entries are built this way; they must be sound streams.
+    const Bytes stream = ZlibOfZeros(3);
+    EXPECT_LT(stream.size(), 5000u);
+    Bytes out;
+    InflateStream(stream, out);
+    EXPECT_EQ(out, Bytes(3 << 20, 0));
+    Bytes cut;
+    EXPECT_THROW(InflateStream(stream, cut, (3 << 20) - 1), EDecompressionError);
+}
+
 TEST(MD5Hex, KnownDigests)
 {
     using namespace std::string_literals;
