@@ -34,7 +34,6 @@ public:
     // Takes the fonts out of the font database and deletes their files.
     void RemoveBookFonts();
 
-    const std::string& Directory() const { return directory_; }
 
 private:
     struct TInstalled {

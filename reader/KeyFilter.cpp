@@ -92,8 +92,7 @@ bool TKeyFilter::BrowserTranslateAccelerator(const QEvent& event)
         form_.RunCommand(static_cast<int>(TCommand::Refresh));
         return true;
     case TKeyAction::Print:
-        if (form_.HasDocument())
-            form_.PrintDocument(true);
+        form_.PrintDocument(true);
         return true;
     }
     return false;

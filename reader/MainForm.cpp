@@ -352,8 +352,7 @@ void TMainForm::RunCommand(int command)
         OpenFindDialog();
         break;
     case static_cast<int>(TCommand::Print):
-        if (HasDocument())
-            PrintDocument(false);
+        PrintDocument(false);
         break;
     case static_cast<int>(TCommand::About):
         if (services_.ShowAboutBox)

@@ -41,11 +41,7 @@ QImage DecodeBitmap(const Bytes& file)
     const QSize size = reader.size();
     if (!size.isValid() || qint64(size.width()) * size.height() > kMaxBitmapPixels)
         return {};
-    QImage image = reader.read();
-    // The bytes are borrowed: detach before they go.
-    if (!image.isNull())
-        image = image.copy();
-    return image;
+    return reader.read();  // decoded into memory of its own, not into the borrowed bytes
 }
 
 QImage Masked(const QImage& picture, QColor maskColor)

@@ -67,9 +67,4 @@ TToolbarColor ToolbarColorFor(std::uint32_t value)
     return color;
 }
 
-QColor ToolbarColorOn(const TToolbarColor& color, const QPalette& palette)
-{
-    return color.Role ? palette.color(*color.Role) : color.Rgb;
-}
-
 }  // namespace folianto

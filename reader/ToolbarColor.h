@@ -27,6 +27,4 @@ std::optional<QPalette::ColorRole> SystemColorRole(int index);
 // colour whose red, green and blue are its three lowest bytes.
 TToolbarColor ToolbarColorFor(std::uint32_t value);
 
-QColor ToolbarColorOn(const TToolbarColor& color, const QPalette& palette);
-
 }  // namespace folianto

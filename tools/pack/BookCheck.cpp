@@ -165,13 +165,14 @@ private:
     TServed Serve(const std::string& requestPath) const
     {
         TServed served;
+        const std::string documentPath = DecodeDocumentPath(requestPath);
         try {
-            served.Name = DecodeRequestPath(DecodeDocumentPath(requestPath));
+            served.Name = DecodeRequestPath(documentPath);
         } catch (const std::exception& error) {
             served.Refusal = error.what();
             return served;
         }
-        for (const std::string& candidate : EntryNamesFor(requestPath, DecodeDocumentPath(requestPath))) {
+        for (const std::string& candidate : EntryNamesFor(requestPath, documentPath)) {
             if (const auto at = index_.find(FoldedName(candidate)); at != index_.end()) {
                 served.Row = at->second;
                 break;
