@@ -12,7 +12,6 @@
 #include "ShellOpen.h"
 #include "TestBooks.h"
 
-#include <QBuffer>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QImage>
@@ -178,25 +177,6 @@ struct TRun {
     ~TRun() { Finish(); }
 };
 
-std::string Page(const std::string& title, const std::string& body = {})
-{
-    return "<html><head><title>" + title + "</title></head><body>" + body + "</body></html>";
-}
-
-// Closes the next message box and keeps its text and the title it shows.
-struct TMessageBoxCloser {
-    QString Text, Title;
-    TModalWatcher Watcher{[this](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        if (!box)
-            return false;
-        Text = box->text();
-        Title = box->windowHandle() ? box->windowHandle()->title() : QString();
-        box->accept();
-        return true;
-    }};
-};
-
 // The book asks for a 640 x 480 screen mode of its own.
 void AskFor640x480(TBookDescription& description)
 {
@@ -248,15 +228,15 @@ void MainFormTest::captionAndCurrentPageFollowTheTopDocument()
 {
     TRun run(config_.path());
     run.Load(PagesBook({
-        {"/index.html", Page("Start", "<a id='next' href='chapter2.html#notes'>next</a>"
+        {"/index.html", HtmlPage("Start", "<a id='next' href='chapter2.html#notes'>next</a>"
                                       "<a id='frames' href='frames.html'>frames</a>"
                                       "<a id='untitled' href='plain.html'>plain</a>")},
-        {"/chapter2.html", Page("Caf\xE9 2", "<p id='notes'>notes</p><a id='back' href='index.html'>back</a>")},
+        {"/chapter2.html", HtmlPage("Caf\xE9 2", "<p id='notes'>notes</p><a id='back' href='index.html'>back</a>")},
         {"/plain.html", "<html><body><a id='frames' href='frames.html'>frames</a></body></html>"},
         {"/frames.html", "<html><head><title>Frames</title></head><frameset cols='50%,50%'>"
                          "<frame src='toc.html'><frame src='chapter1.html'></frameset></html>"},
-        {"/toc.html", Page("Contents")},
-        {"/chapter1.html", Page("Chapter 1")},
+        {"/toc.html", HtmlPage("Contents")},
+        {"/chapter1.html", HtmlPage("Chapter 1")},
     }));
     run.Create();
     run.form->show();
@@ -287,9 +267,9 @@ void MainFormTest::captionAndCurrentPageFollowTheTopDocument()
 void MainFormTest::jumpsWithinThePageAreRemembered()
 {
     auto description = PagesBook({
-        {"/index.html", Page("Start", "<a id='to-sec' href='#sec'>to sec</a><iframe id='toc' src='toc.html'></iframe>"
+        {"/index.html", HtmlPage("Start", "<a id='to-sec' href='#sec'>to sec</a><iframe id='toc' src='toc.html'></iframe>"
                                       "<p id='sec' style='margin-top:3000px'>sec</p>")},
-        {"/toc.html", Page("Contents", "<a id='to-part2' href='#part2'>part 2</a><p id='part2'>2</p>")},
+        {"/toc.html", HtmlPage("Contents", "<a id='to-part2' href='#part2'>part 2</a><p id='part2'>2</p>")},
     });
     description.BookId = "jumps";
     description.RememberLastPage = true;
@@ -323,7 +303,7 @@ void MainFormTest::jumpsWithinThePageAreRemembered()
 void MainFormTest::captionsShowTheModifiedMarkAsWritten()
 {
     // Qt would take "[*]" for its modified mark and drop it from every one of these titles.
-    auto description = PagesBook({{"/index.html", Page("[*] Start")}});
+    auto description = PagesBook({{"/index.html", HtmlPage("[*] Start")}});
     description.Title = "Notes [*] 1";
     description.IntroMessageEnabled = true;
     description.IntroMessage = "Welcome";
@@ -359,8 +339,8 @@ void MainFormTest::captionsShowTheModifiedMarkAsWritten()
 
 void MainFormTest::lastPageIsRememberedAcrossRuns()
 {
-    auto description = PagesBook({{"/index.html", Page("Start", "<a id='next' href='chapter3.html'>3</a>")},
-                                  {"/chapter3.html", Page("Chapter 3")}});
+    auto description = PagesBook({{"/index.html", HtmlPage("Start", "<a id='next' href='chapter3.html'>3</a>")},
+                                  {"/chapter3.html", HtmlPage("Chapter 3")}});
     description.BookId = "remember/me";
     description.RememberLastPage = true;
     {
@@ -386,8 +366,8 @@ void MainFormTest::lastPageIsRememberedAcrossRuns()
 
 void MainFormTest::forgettingBooksNeitherReadNorWriteThePage()
 {
-    auto description = PagesBook({{"/index.html", Page("Start", "<a id='next' href='chapter3.html'>3</a>")},
-                                  {"/chapter3.html", Page("Chapter 3")}});
+    auto description = PagesBook({{"/index.html", HtmlPage("Start", "<a id='next' href='chapter3.html'>3</a>")},
+                                  {"/chapter3.html", HtmlPage("Chapter 3")}});
     description.BookId = "forgetful";
     description.RememberLastPage = false;
     TIniBookStore("forgetful", config_.path()).WriteLastPage("/chapter3.html");
@@ -404,7 +384,7 @@ void MainFormTest::forgettingBooksNeitherReadNorWriteThePage()
 
 void MainFormTest::storedEmptyPageOpensTheServerRoot()
 {
-    auto description = PagesBook({{"/index.html", Page("Start")}});
+    auto description = PagesBook({{"/index.html", HtmlPage("Start")}});
     description.BookId = "empty-page";
     description.RememberLastPage = true;
     TIniBookStore("empty-page", config_.path()).WriteLastPage("");
@@ -434,7 +414,7 @@ void MainFormTest::invalidBookKeepsTheDesignedWindow()
 
 void MainFormTest::placementAndFrameComeFromTheBook()
 {
-    auto description = PagesBook({{"/index.html", Page("Start")}});
+    auto description = PagesBook({{"/index.html", HtmlPage("Start")}});
     description.WindowWidth = 800;
     description.WindowHeight = 600;
     description.BorderStyle = 1;
@@ -474,19 +454,13 @@ void MainFormTest::introMessageIsShownOnce()
     QFETCH(bool, splash);
     QFETCH(bool, splashCloses);
     QFETCH(int, shown);
-    auto description = PagesBook({{"/index.html", Page("Start")}});
+    auto description = PagesBook({{"/index.html", HtmlPage("Start")}});
     description.Title = "";
     description.IntroMessageEnabled = enabled;
     description.IntroMessage = "Welcome";
     description.SplashEnabled = splash;
-    if (splash) {
-        QImage picture(4, 4, QImage::Format_ARGB32);
-        picture.fill(Qt::red);
-        QBuffer png;
-        png.open(QIODevice::WriteOnly);
-        picture.save(&png, "PNG");
-        description.SplashImage = Bytes(png.data().begin(), png.data().end());
-    }
+    if (splash)
+        description.SplashImage = PngOf(Filled(4, 4, Qt::red));
     TRun run(config_.path());
     run.Load(description);
     if (splash)
@@ -515,7 +489,7 @@ void MainFormTest::introMessageIsShownOnce()
 
 void MainFormTest::exitMessageOnEveryCloseRequest()
 {
-    auto description = PagesBook({{"/index.html", Page("Start")}});
+    auto description = PagesBook({{"/index.html", HtmlPage("Start")}});
     description.ExitMessageEnabled = true;
     description.ExitMessage = "Goodbye, see mail@folianto.example";
     TRun run(config_.path());
@@ -535,7 +509,7 @@ void MainFormTest::exitMessageOnEveryCloseRequest()
 void MainFormTest::escapeClosesOnlyWhenTheBookSaysSo()
 {
     for (const bool escapeCloses : {false, true}) {
-        auto description = PagesBook({{"/index.html", Page("Start")}});
+        auto description = PagesBook({{"/index.html", HtmlPage("Start")}});
         description.EscapeCloses = escapeCloses;
         TRun run(config_.path());
         run.Load(description);
@@ -550,7 +524,7 @@ void MainFormTest::escapeClosesOnlyWhenTheBookSaysSo()
 
 void MainFormTest::modalDialogStopsTheServerUntilItCloses()
 {
-    auto description = PagesBook({{"/index.html", Page("Start")}, {"/second.html", Page("Second")}});
+    auto description = PagesBook({{"/index.html", HtmlPage("Start")}, {"/second.html", HtmlPage("Second")}});
     description.IntroMessageEnabled = true;
     description.IntroMessage = "Read me first: www.folianto.example";
     TRun run(config_.path());
@@ -602,8 +576,8 @@ void MainFormTest::modalDialogStopsTheServerUntilItCloses()
 void MainFormTest::newWindowOpensAPlainBrowserWindowAndKeepsTheServer()
 {
     TRun run(config_.path());
-    run.Load(PagesBook({{"/index.html", Page("Start", "<a id='pop' href='other.html' target='_blank'>pop</a>")},
-                        {"/other.html", Page("Other")}}));
+    run.Load(PagesBook({{"/index.html", HtmlPage("Start", "<a id='pop' href='other.html' target='_blank'>pop</a>")},
+                        {"/other.html", HtmlPage("Other")}}));
     run.Create();
     run.form->show();
     QTRY_COMPARE_WITH_TIMEOUT(run.form->Caption(), std::string("My Book - Start"), kLoadTimeout);
@@ -626,7 +600,7 @@ void MainFormTest::newWindowOpensAPlainBrowserWindowAndKeepsTheServer()
 void MainFormTest::startErrorIsReportedOnceAndRetriedLater()
 {
     TRun run(config_.path());
-    run.Load(PagesBook({{"/index.html", Page("Start")}}));
+    run.Load(PagesBook({{"/index.html", HtmlPage("Start")}}));
     run.server->FailStart = true;
     run.Create();
     TMessageBoxCloser report;
@@ -656,7 +630,7 @@ void MainFormTest::startErrorIsReportedOnceAndRetriedLater()
 
 void MainFormTest::displaySwitchAndScreenSaverAreGivenBack()
 {
-    auto description = PagesBook({{"/index.html", Page("Start")}});
+    auto description = PagesBook({{"/index.html", HtmlPage("Start")}});
     AskFor640x480(description);
     description.DisplayDepth = 16;
     description.DisableScreenSaver = true;
@@ -677,7 +651,7 @@ void MainFormTest::displaySwitchAndScreenSaverAreGivenBack()
 
 void MainFormTest::failedDisplaySwitchSaysBlodAndGoesOn()
 {
-    auto description = PagesBook({{"/index.html", Page("Start")}});
+    auto description = PagesBook({{"/index.html", HtmlPage("Start")}});
     AskFor640x480(description);
     TRun run(config_.path());
     run.Load(description);

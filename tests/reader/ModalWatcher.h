@@ -3,9 +3,11 @@
 // watcher looks at the open modal window on every tick until `step` says it is done.
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QObject>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <functional>
 
@@ -28,6 +30,20 @@ public:
 private:
     std::function<bool(QWidget*)> step_;
     QTimer timer_;
+};
+
+// Closes the next message box and keeps its text and the title it shows.
+struct TMessageBoxCloser {
+    QString Text, Title;
+    TModalWatcher Watcher{[this](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box)
+            return false;
+        Text = box->text();
+        Title = box->windowHandle() ? box->windowHandle()->title() : QString();
+        box->accept();
+        return true;
+    }};
 };
 
 }  // namespace folianto::test

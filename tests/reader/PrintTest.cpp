@@ -3,6 +3,7 @@
 
 #include "BookJson.h"
 #include "Commands.h"
+#include "ModalWatcher.h"
 #include "PrintedPages.h"
 #include "TestBooks.h"
 #include "TestWindow.h"
@@ -107,7 +108,7 @@ struct TPrintDialogAnswer {
           })
     {
     }
-    TModalCloser Closer;
+    TModalWatcher Closer;
 };
 
 }  // namespace
@@ -220,18 +221,10 @@ void PrintTest::withoutDefaultPrinterSaysSoAndPrintsNothing()
     TWindowRun run(PagesBook({{"/index.html", "<html><head><title>Start</title></head><body>text</body></html>"}}));
     run.Printers->HasDefault = false;
     QSignalSpy printed(run.Form.get(), &TMainForm::Printed);
-    QString message;
-    TModalCloser closer([&](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        if (!box)
-            return false;
-        message = box->text();
-        box->accept();
-        return true;
-    });
+    TMessageBoxCloser closer;
     run.Form->RunCommand(6);
-    QVERIFY(closer.Done);  // shown and closed while the command ran
-    QVERIFY2(message.contains("no default printer"), qPrintable(message));
+    QVERIFY(closer.Watcher.Done);  // shown and closed while the command ran
+    QVERIFY2(closer.Text.contains("no default printer"), qPrintable(closer.Text));
     QCOMPARE(run.Printers->HandedOut, 0);
     QCOMPARE(run.Printers->Asked, 0);
     QVERIFY(QDir(run.Dir.path()).entryList({"printout-*"}).isEmpty());

@@ -40,11 +40,6 @@ private:
 
 }  // namespace
 
-std::string HtmlPage(const std::string& title, const std::string& body)
-{
-    return "<html><head><title>" + title + "</title></head><body>" + body + "</body></html>";
-}
-
 QVariant Evaluate(TMainForm& form, const QString& script)
 {
     return EvaluateInPage(*form.Browser()->page(), script, kPageTimeout).value_or(QVariant(QStringLiteral("(no answer)")));

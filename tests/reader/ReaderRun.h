@@ -22,8 +22,6 @@ namespace folianto::test {
 
 inline constexpr int kPageTimeout = 15000;
 
-std::string HtmlPage(const std::string& title, const std::string& body = {});
-
 // Runs a script in the page and waits for its result.
 QVariant Evaluate(TMainForm& form, const QString& script);
 

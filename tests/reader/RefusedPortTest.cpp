@@ -11,8 +11,6 @@
 #include "PageServerOf.h"
 #include "TestBooks.h"
 
-#include <QBuffer>
-#include <QImage>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
 #include <QtTest>
@@ -36,14 +34,9 @@ private slots:
 
 void RefusedPortTest::pagesShowOnAPortChromiumRefuses()
 {
-    QImage picture(3, 2, QImage::Format_RGB32);
-    picture.fill(Qt::blue);
-    QBuffer png;
-    png.open(QIODevice::WriteOnly);
-    picture.save(&png, "PNG");
     auto description = PagesBook({{"/index.html", "<html><head><title>Start</title></head>"
                                                   "<body><img id='picture' src='picture.png'></body></html>"}});
-    description.Entries.push_back({"/picture.png", Bytes(png.data().begin(), png.data().end())});
+    description.Entries.push_back({"/picture.png", PngOf(Filled(3, 2, Qt::blue, QImage::Format_RGB32))});
     QTemporaryDir dir;
     TBook book(WriteBookFile(description, dir.path()).toStdString());
     QVERIFY(book.Loaded);

@@ -40,6 +40,11 @@ QByteArray ReadAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+std::string HtmlPage(const std::string& title, const std::string& body)
+{
+    return "<html><head><title>" + title + "</title></head><body>" + body + "</body></html>";
+}
+
 Bytes PngOf(const QImage& picture)
 {
     QByteArray png;

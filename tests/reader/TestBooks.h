@@ -25,6 +25,9 @@ QString WriteBookFile(const TBookDescription& book, const QString& directory, co
 // Reads a whole file, or an empty array.
 QByteArray ReadAll(const QString& path);
 
+// A page with this title and body.
+std::string HtmlPage(const std::string& title, const std::string& body = {});
+
 // A PNG file of the picture.
 Bytes PngOf(const QImage& picture);
 // A picture of one colour.

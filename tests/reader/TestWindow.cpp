@@ -5,7 +5,6 @@
 #include "PageServerOf.h"
 #include "TestBooks.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QSignalSpy>
 #include <QWebEnginePage>
@@ -76,17 +75,6 @@ bool TWindowRun::Open(const std::string& path)
     QSignalSpy loaded(Form->Browser(), &QWebEngineView::loadFinished);
     Form->Browser()->setUrl(LocalQUrl(Server->Port(), path));
     return loaded.wait(kLoadTimeout) && loaded.first().first().toBool();
-}
-
-TModalCloser::TModalCloser(std::function<bool(QWidget* modal)> step) : step_(std::move(step))
-{
-    connect(&timer_, &QTimer::timeout, this, [this] {
-        if (QWidget* modal = QApplication::activeModalWidget(); modal && step_(modal)) {
-            timer_.stop();
-            Done = true;
-        }
-    });
-    timer_.start(20);
 }
 
 }  // namespace folianto::test

@@ -9,9 +9,7 @@
 
 #include <QPrinter>
 #include <QTemporaryDir>
-#include <QTimer>
 
-#include <functional>
 #include <memory>
 
 namespace folianto::test {
@@ -48,18 +46,6 @@ struct TWindowRun {
     QVariant Evaluate(const QString& script);
     // Goes to a page of the book and waits until it has loaded.
     bool Open(const std::string& path);
-};
-
-// Closes the next modal window for which `step` returns true, polling from the event loop
-// (modal windows run a loop of their own, so a test cannot wait for one and go on).
-class TModalCloser : public QObject {
-public:
-    explicit TModalCloser(std::function<bool(QWidget* modal)> step);
-    bool Done = false;
-
-private:
-    std::function<bool(QWidget*)> step_;
-    QTimer timer_;
 };
 
 }  // namespace folianto::test

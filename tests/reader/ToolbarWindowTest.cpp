@@ -371,18 +371,10 @@ void ToolbarWindowTest::commandErrorGoesToTheErrorReport()
     run.form->show();
     QVERIFY(QTest::qWaitForWindowExposed(run.form.get()));
 
-    QString report;
-    TModalWatcher watcher([&](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        if (!box)
-            return false;
-        report = box->text();
-        box->accept();
-        return true;
-    });
+    TMessageBoxCloser report;
     QTest::mouseClick(ButtonFor(*run.form, 8), Qt::LeftButton);
-    QVERIFY(watcher.Done);
-    QCOMPARE(report, QString("The About box is not available"));
+    QVERIFY(report.Watcher.Done);
+    QCOMPARE(report.Text, QString("The About box is not available"));
     QVERIFY(run.form->isVisible());
 }
 
