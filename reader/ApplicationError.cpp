@@ -18,12 +18,12 @@ void SetApplicationTitle(const QString& title)
 
 QString ApplicationTitle()
 {
-    return gApplicationTitle.isEmpty() ? QCoreApplication::applicationName() : gApplicationTitle;
+    return LiteralWindowTitle(gApplicationTitle.isEmpty() ? QCoreApplication::applicationName() : gApplicationTitle);
 }
 
 void ReportApplicationError(const QString& text)
 {
-    QMessageBox::critical(nullptr, LiteralWindowTitle(ApplicationTitle()), text);
+    QMessageBox::critical(nullptr, ApplicationTitle(), text);
 }
 
 }  // namespace folianto

@@ -6,7 +6,9 @@
 
 namespace folianto {
 
-// The application title (what a taskbar would show); titles the error report.
+// The application title (what a taskbar would show); titles the error report and the
+// reader's other message boxes. Given back ready for a window title: a "[*]" in the
+// book's title is shown as written.
 void SetApplicationTitle(const QString& title);
 QString ApplicationTitle();
 

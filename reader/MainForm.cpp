@@ -207,7 +207,7 @@ void TMainForm::FormShow()
         DirectDrawObject_ = services_.CreateDisplaySwitch();
         const long result = DirectDrawObject_->Create();
         if (result < 0)
-            QMessageBox(QMessageBox::NoIcon, LiteralWindowTitle(ApplicationTitle()), QStringLiteral("blod"),
+            QMessageBox(QMessageBox::NoIcon, ApplicationTitle(), QStringLiteral("blod"),
                         QMessageBox::Ok)
                 .exec();
         if (result == 0 && DirectDrawObject_->TakeScreen() == 0)

@@ -218,13 +218,16 @@ void PrintTest::printCommandPrintsTheLongestSamplePage()
 
 void PrintTest::withoutDefaultPrinterSaysSoAndPrintsNothing()
 {
-    TWindowRun run(PagesBook({{"/index.html", "<html><head><title>Start</title></head><body>text</body></html>"}}));
+    auto description = PagesBook({{"/index.html", "<html><head><title>Start</title></head><body>text</body></html>"}});
+    description.Title = "Notes [*] 1";  // Qt would take "[*]" for its modified mark
+    TWindowRun run(description);
     run.Printers->HasDefault = false;
     QSignalSpy printed(run.Form.get(), &TMainForm::Printed);
     TMessageBoxCloser closer;
     run.Form->RunCommand(6);
     QVERIFY(closer.Watcher.Done);  // shown and closed while the command ran
     QVERIFY2(closer.Text.contains("no default printer"), qPrintable(closer.Text));
+    QCOMPARE(closer.Title, QString("Notes [*] 1"));
     QCOMPARE(run.Printers->HandedOut, 0);
     QCOMPARE(run.Printers->Asked, 0);
     QVERIFY(QDir(run.Dir.path()).entryList({"printout-*"}).isEmpty());
