@@ -8,11 +8,6 @@ namespace folianto {
 
 namespace {
 
-bool Holds(const QRect& r, QPoint p)
-{
-    return p.x() >= r.left() && p.x() < r.left() + r.width() && p.y() >= r.top() && p.y() < r.top() + r.height();
-}
-
 // Far beyond any window, yet small enough that no edge arithmetic overflows.
 int Edge(std::int32_t value)
 {
@@ -123,7 +118,7 @@ int SkinHitTest(std::uint8_t interfaceKind, QPoint client, const std::vector<QRe
 int SkinButtonAt(QPoint client, const std::vector<QRect>& buttons)
 {
     for (int i = static_cast<int>(buttons.size()) - 1; i >= 0; --i)
-        if (Holds(buttons[static_cast<std::size_t>(i)], client))
+        if (buttons[static_cast<std::size_t>(i)].contains(client))  // right and bottom edges outside
             return i;
     return -1;
 }
